@@ -1,0 +1,261 @@
+// The log-on, password, disconnection and user-list flows of CUserRights.
+// Each asks its questions and shows its messages through the prompter.
+#include <algorithm>
+
+#include "app/security/security_strings.h"
+#include "app/security/user_rights.h"
+
+namespace qd40::security {
+
+namespace {
+bool hasCommaOrSpace(const std::string& text) {
+    return text.find_first_of(", ") != std::string::npos;
+}
+}  // namespace
+
+Answer CUserRights::show(int textId, std::vector<std::string> args, Buttons buttons, Icon icon) {
+    if (!prompter_)
+        return Answer::Cancel;  // nobody to answer: never a consent
+    return prompter_->message(textId, args, buttons, icon);
+}
+
+bool CUserRights::passwordMatches(const FoundUser& found, const std::string& typed) const {
+    // Without a service secret the built-in account has no code and stays shut.
+    if (found.isBuiltIn() && found.user.password.empty())
+        return false;
+    return found.user.checkPassword(typed, hasher_);
+}
+
+void CUserRights::setConnected(const std::string& identifier) {
+    connectedId_ = identifier;
+    if (!identifier.empty()) {
+        connectionExpiry_ = clock_.now() + settings_.cnxMnValid * kSecondsPerMinute;
+        forcedPosted_ = false;
+    }
+    connected_ = !identifier.empty();
+}
+
+void CUserRights::banUser(FoundUser& found) {
+    const LocalTime now = clock_.now();
+    found.user.ban(now, settings_.forbiddenTime);
+    if (found.isBuiltIn())
+        builtInBanEnd_ = found.user.banEnd;
+    else
+        users_[static_cast<size_t>(found.index)].banEnd = found.user.banEnd;
+}
+
+bool CUserRights::ConnectUser() {
+    return connectionLoop(text::kConnectingUser, {}, false);
+}
+
+bool CUserRights::VerifyPassword() {
+    if (users_.empty())
+        return true;  // security is off
+    if (connectedId_.empty()) {
+        show(text::kNoConnectedUser, {}, Buttons::Ok, Icon::Information);
+        return false;
+    }
+    return connectionLoop(text::kVerifyingPassword, connectedId_, true);
+}
+
+bool CUserRights::connectionLoop(int titleId, const std::string& fixedIdentifier, bool verifying) {
+    if (!prompter_)
+        return false;
+    wrongPasswords_ = 0;
+    while (true) {
+        auto entry = prompter_->connectionDialog(titleId, fixedIdentifier);
+        if (!entry)
+            return false;
+        const std::string identifier = verifying ? fixedIdentifier : entry->identifier;
+
+        auto found = findUserByIdentifier(identifier);
+        if (!found) {
+            show(text::kIdentUnknown, {identifier});
+            continue;
+        }
+        const LocalTime now = clock_.now();
+        if (found->user.isBanned(now)) {
+            show(text::kNotAllowedBefore, {found->user.identifier, found->user.banEndText()});
+            continue;
+        }
+        if (!passwordMatches(*found, entry->password)) {
+            show(text::kWrongPassword, {});
+            if (++wrongPasswords_ >= std::max(1, settings_.retries)) {
+                WriteAuditEvent(AuditEvent::CONNECT_FAIL, {found->user.identifier});
+                banUser(*found);
+                show(text::kNotAllowedBefore, {found->user.identifier, found->user.banEndText()});
+                wrongPasswords_ = 0;
+            }
+            continue;
+        }
+        bool expired = found->user.isPasswordExpired(now);
+        if (expired && !entry->changePassword)
+            show(text::kPasswordExpired, {found->user.identifier});
+        if (expired || entry->changePassword) {
+            if (ChangePassword(found->user.name, true, entry->password))
+                expired = false;
+        }
+        if (expired) {
+            show(text::kConnectionFailed, {found->user.identifier});
+            return false;
+        }
+        if (!verifying) {
+            setConnected(found->user.identifier);
+            WriteAuditEvent(AuditEvent::CONNECT);
+            applyApplicationLock();
+        }
+        return true;
+    }
+}
+
+bool CUserRights::ChangePassword(const std::string& userName, bool fromConnection,
+                                 const std::string& typedPassword) {
+    auto found = findUserByName(userName);
+    if (!found) {
+        show(text::kUserNotRegistered, {userName});
+        return false;
+    }
+    if (found->isBuiltIn()) {
+        show(text::kPasswordNotModifiable, {found->user.name});
+        return false;
+    }
+    if (!prompter_)
+        return false;
+    CUser user = found->user;
+    const std::string prefilled = fromConnection ? typedPassword : std::string();
+    while (true) {
+        const auto entry = prompter_->changePasswordDialog(user.identifier, prefilled);
+        if (!entry) {
+            if (!user.isPasswordExpired(clock_.now()))
+                return true;
+            if (show(text::kPasswordExpired, {user.identifier}, Buttons::OkCancel) != Answer::Ok)
+                return false;
+            continue;
+        }
+        if (!user.checkPassword(entry->current, hasher_)) {
+            show(text::kWrongPassword, {});
+            continue;
+        }
+        if (entry->newPassword != entry->confirm) {
+            show(text::kPasswordsDiffer, {});
+            continue;
+        }
+        const size_t length = entry->newPassword.size();
+        if (length < static_cast<size_t>(std::max(0, settings_.pwdMinLen)) ||
+            length > kMaxPasswordLength || hasCommaOrSpace(entry->newPassword)) {
+            show(text::kPasswordRules,
+                 {std::to_string(settings_.pwdMinLen), std::to_string(kMaxPasswordLength)});
+            continue;
+        }
+        if (user.checkPassword(entry->newPassword, hasher_)) {
+            show(text::kPasswordSameAsCurrent, {user.name});
+            continue;
+        }
+        if (user.isInHistory(entry->newPassword, hasher_)) {
+            show(text::kPasswordAlreadyUsed, {user.name});
+            continue;
+        }
+        if (!user.changePassword(entry->newPassword, clock_.now(), settings_.pwdDaysValid,
+                                 hasher_)) {
+            return false;
+        }
+        updateUser(found->index, user);
+        save();
+        show(text::kPasswordRecorded, {user.name}, Buttons::Ok, Icon::Information);
+        return true;
+    }
+}
+
+bool CUserRights::DisconnectUser(bool ask) {
+    if (connectedId_.empty()) {
+        show(text::kNoConnectedUser, {}, Buttons::Ok, Icon::Information);
+        return false;
+    }
+    if (ask && show(text::kDisconnectAsk, {connectedId_}, Buttons::YesNoCancel, Icon::Question) !=
+                   Answer::Yes)
+        return false;
+    WriteAuditEvent(AuditEvent::DISCONNECT);
+    setConnected({});
+    applyApplicationLock();
+    return true;
+}
+
+bool CUserRights::ForceDisconnectUser() {
+    // The command was posted by the watch; the user may have reconnected or
+    // disconnected since.
+    if (!isConnectionExpired())
+        return false;
+    if (prompter_)
+        prompter_->notify(text::kAutoDisconnect, {connectedId_});
+    WriteAuditEvent(AuditEvent::DISCONNECT_AUTO);
+    setConnected({});
+    applyApplicationLock();
+    return true;
+}
+
+bool CUserRights::DeleteUser(const std::string& name) {
+    const auto found = findUserByName(name);
+    if (!found || found->isBuiltIn()) {
+        show(text::kUserNotRegistered, {name});
+        return false;
+    }
+    if (show(text::kDeleteUserAsk, {found->user.name}, Buttons::YesNo, Icon::Question) !=
+        Answer::Yes)
+        return false;
+    const std::string deleted = found->user.name;
+    users_.erase(users_.begin() + found->index);
+    save();
+    WriteAuditEvent(AuditEvent::USER_DELETE, {deleted});
+    if (!connectedId_.empty() && !connectedUser()) {
+        setConnected({});
+        applyApplicationLock();
+    }
+    return true;
+}
+
+Answer CUserRights::offerToLiftBan(int index) {
+    if (index < 0 || index >= static_cast<int>(users_.size()))
+        return Answer::Cancel;
+    CUser& user = users_[static_cast<size_t>(index)];
+    const LocalTime now = clock_.now();
+    if (!isConnectedUserSupervisor() || !user.isBanned(now))
+        return Answer::Yes;
+    const Answer answer = show(text::kLiftBanAsk, {user.name, user.banEndText()},
+                               Buttons::YesNoCancel, Icon::Question);
+    if (answer == Answer::Yes)
+        user.liftBan(now);
+    return answer;
+}
+
+void CUserRights::applyApplicationLock() {
+    if (!lock_)
+        return;
+    const bool locked = !isSwitchingAllowed();
+    if (!lock_->apply(locked) && locked)
+        show(text::kLockingUnavailable, {});
+}
+
+// --- Connection watch -------------------------------------------------------
+
+bool CUserRights::isConnectionExpired() const {
+    return connected_ && cnxMnValid_ != 0 && clock_.now() > connectionExpiry_;
+}
+
+void CUserRights::startConnectionWatch(std::function<void()> post,
+                                       std::chrono::milliseconds period) {
+    stopConnectionWatch();
+    watch_ = std::make_unique<ConnectionWatch>(
+        [this] { return isConnectionExpired() && !forcedPosted_.exchange(true); }, std::move(post),
+        period);
+    watch_->start();
+}
+
+bool CUserRights::stopConnectionWatch() {
+    if (!watch_)
+        return true;
+    const bool acknowledged = watch_->stop();
+    watch_.reset();
+    return acknowledged;
+}
+
+}  // namespace qd40::security

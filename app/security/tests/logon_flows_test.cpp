@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/security/scramble.h"
+#include "app/security/service_access.h"
+#include "app/security/tests/rights_fixture.h"
+
+namespace qd40::security {
+namespace {
+
+using testing::auditEvents;
+
+class LogonTest : public testing::RightsFixture {
+protected:
+    void SetUp() override {
+        rights->load();
+        SecuritySettings s = rights->settings();
+        s.auditTrail = true;
+        rights->setSettings(s);
+        rights->addUser(newUser("Jane Doe", "JDOE", "current1", false, {true}));
+        prompter.shown.clear();
+        lastLines = 0;
+    }
+    // Event codes written since the previous call.
+    std::vector<std::string> newCodes() {
+        std::vector<std::string> all = codes();
+        std::vector<std::string> fresh(all.begin() + std::min(lastLines, all.size()), all.end());
+        lastLines = all.size();
+        return fresh;
+    }
+    void settingsWith(auto change) {
+        SecuritySettings s = rights->settings();
+        change(s);
+        rights->setSettings(s);
+    }
+    size_t lastLines = 0;
+};
+
+using Codes = std::vector<std::string>;
+
+TEST_F(LogonTest, TheThirdWrongPasswordBansForTheBanDurationAndWritesOneConnectFail) {
+    newCodes();
+    for (const char* pw : {"bad1", "bad2", "bad3", "current1"})
+        prompter.connections.push_back(ConnectionEntry{"jdoe", pw, false});
+    EXPECT_FALSE(rights->ConnectUser());
+    EXPECT_EQ(prompter.shownIds(),
+              (std::vector<int>{text::kWrongPassword, text::kWrongPassword, text::kWrongPassword,
+                                text::kNotAllowedBefore, text::kNotAllowedBefore}));
+    EXPECT_EQ(prompter.shown[3].args, (std::vector<std::string>{"JDOE", "10:30:00"}));
+    EXPECT_EQ(newCodes(), Codes{"CONNECT_FAIL"});
+    EXPECT_EQ(auditEvents(rights->auditTrail().currentFile()).back(),
+              "2026-03-07 10:00:00,<no user>,CONNECT_FAIL,JDOE");
+    EXPECT_TRUE(rights->users()[0].isBanned(clock.now()));
+
+    clock.advance(30 * 60 - 1);
+    EXPECT_FALSE(connect("JDOE", "current1"));
+    clock.advance(1);
+    EXPECT_TRUE(connect("JDOE", "current1"));
+    EXPECT_EQ(newCodes(), Codes{"CONNECT"});
+}
+
+TEST_F(LogonTest, TheBuiltInAccountIsBannedLikeAnyOther) {
+    const std::string code = serviceAccessCode(rights->serviceSecret(), clock.now());
+    for (const char* pw : {"guess1", "guess2", "guess3"})
+        prompter.connections.push_back(ConnectionEntry{"OVIXSUPERVISOR", pw, false});
+    prompter.connections.push_back(ConnectionEntry{"OVIXSUPERVISOR", code, false});
+    EXPECT_FALSE(rights->ConnectUser());
+    EXPECT_EQ(prompter.shown.back().textId, text::kNotAllowedBefore);
+    EXPECT_FALSE(rights->anyUserConnected());
+}
+
+TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
+    CUser jane = rights->users()[0];
+    jane.history = {rights->hasher().hash("old1")};
+    rights->updateUser(0, jane);
+    newCodes();
+
+    const std::string tooLong(21, 'x');
+    prompter.passwords = {
+        PasswordEntry{"wrong", "abcd", "abcd"},
+        PasswordEntry{"current1", "abcd", "abce"},
+        PasswordEntry{"current1", "abc", "abc"},
+        PasswordEntry{"current1", tooLong, tooLong},
+        PasswordEntry{"current1", "ab,cd", "ab,cd"},
+        PasswordEntry{"current1", "ab cd", "ab cd"},
+        PasswordEntry{"current1", "current1", "current1"},
+        PasswordEntry{"current1", "old1", "old1"},
+        PasswordEntry{"current1", "abcd", "abcd"},
+    };
+    EXPECT_TRUE(rights->ChangePassword("jane doe", false));
+    const std::vector<std::string> rules{"4", "20"};
+    const std::vector<testing::Shown> expected = {
+        {text::kWrongPassword, {}, Buttons::Ok},
+        {text::kPasswordsDiffer, {}, Buttons::Ok},
+        {text::kPasswordRules, rules, Buttons::Ok},
+        {text::kPasswordRules, rules, Buttons::Ok},
+        {text::kPasswordRules, rules, Buttons::Ok},
+        {text::kPasswordRules, rules, Buttons::Ok},
+        {text::kPasswordSameAsCurrent, {"Jane Doe"}, Buttons::Ok},
+        {text::kPasswordAlreadyUsed, {"Jane Doe"}, Buttons::Ok},
+        {text::kPasswordRecorded, {"Jane Doe"}, Buttons::Ok},
+    };
+    EXPECT_EQ(prompter.shown, expected);
+    EXPECT_EQ(prompter.prefilled.front(), "") << "not from the connection: nothing filled in";
+    EXPECT_EQ(newCodes(), Codes{"USER_PASS_CHANGE"});
+    EXPECT_EQ(rights->users()[0].expiry, clock.now() + 30 * kSecondsPerDay);
+
+    auto again = make();  // saved: a fresh manager connects with the new password
+    again->load();
+    prompter.connections.push_back(ConnectionEntry{"JDOE", "abcd", false});
+    EXPECT_TRUE(again->ConnectUser());
+    EXPECT_EQ(securityText(text::kPasswordRules, rules),
+              "Password Rules:\n. 4 characters as a minimum\n. 20 characters as a maximum\n. "
+              "Neither comma nor space.");
+}
+
+TEST_F(LogonTest, TheSeventeenthPreviousPasswordIsAcceptedAgain) {
+    for (int i = 1; i <= 17; ++i) {
+        const std::string pw = "pass" + std::to_string(i);
+        const std::string current = i == 1 ? "current1" : "pass" + std::to_string(i - 1);
+        prompter.passwords = {PasswordEntry{current, pw, pw}};
+        ASSERT_TRUE(rights->ChangePassword("Jane Doe", false)) << i;
+    }
+    prompter.shown.clear();
+    prompter.passwords = {PasswordEntry{"pass17", "pass1", "pass1"},
+                          PasswordEntry{"pass17", "current1", "current1"}};
+    EXPECT_TRUE(rights->ChangePassword("Jane Doe", false));
+    EXPECT_EQ(prompter.shownIds(),
+              (std::vector<int>{text::kPasswordAlreadyUsed, text::kPasswordRecorded}));
+}
+
+TEST_F(LogonTest, AnExpiredPasswordMustBeChangedBeforeConnecting) {
+    CUser jane = rights->users()[0];
+    jane.forceExpiry(clock.now() - 1);
+    rights->updateUser(0, jane);
+
+    // Changed: connects, the change dialog carrying the password just typed.
+    prompter.connections.push_back(ConnectionEntry{"JDOE", "current1", false});
+    prompter.passwords = {PasswordEntry{"current1", "fresh1", "fresh1"}};
+    EXPECT_TRUE(rights->ConnectUser());
+    EXPECT_EQ(prompter.prefilled, (std::vector<std::string>{"current1"}));
+    EXPECT_EQ(prompter.shownIds(),
+              (std::vector<int>{text::kPasswordExpired, text::kPasswordRecorded}));
+    EXPECT_EQ(rights->connectedIdentifier(), "JDOE");
+    ASSERT_TRUE(rights->DisconnectUser(false));
+
+    // Not changed: the dialog is cancelled and the reminder too; no connection.
+    jane = rights->users()[0];
+    jane.forceExpiry(clock.now() - 1);
+    rights->updateUser(0, jane);
+    prompter.shown.clear();
+    prompter.connections.push_back(ConnectionEntry{"JDOE", "fresh1", false});
+    prompter.answers = {Answer::Cancel};
+    EXPECT_FALSE(rights->ConnectUser());
+    EXPECT_EQ(prompter.shownIds(), (std::vector<int>{text::kPasswordExpired, text::kPasswordExpired,
+                                                     text::kConnectionFailed}));
+    EXPECT_EQ(prompter.shown[1].buttons, Buttons::OkCancel);
+    EXPECT_FALSE(rights->anyUserConnected());
+}
+
+TEST_F(LogonTest, TheChangeButtonWithACancelledChangeStillConnects) {
+    prompter.connections.push_back(ConnectionEntry{"JDOE", "current1", true});
+    EXPECT_TRUE(rights->ConnectUser());
+    EXPECT_EQ(prompter.prefilled, (std::vector<std::string>{"current1"}));
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LogonTest, TheBuiltInAccountsPasswordCannotBeChanged) {
+    EXPECT_FALSE(rights->ChangePassword("OVIX Supervisor", false));
+    EXPECT_FALSE(rights->ChangePassword("Nobody Here", false));
+    EXPECT_EQ(prompter.shown, (std::vector<testing::Shown>{
+                                  {text::kPasswordNotModifiable, {"OVIX Supervisor"}, Buttons::Ok},
+                                  {text::kUserNotRegistered, {"Nobody Here"}, Buttons::Ok}}));
+}
+
+TEST_F(LogonTest, ConnectionValidityDecidesTheForcedDisconnection) {
+    struct Case {
+        int cnxMnValid;
+        LocalTime after;
+        bool expired;
+    };
+    const Case cases[] = {
+        {0, 10 * 365 * kSecondsPerDay, false},
+        {30, 30 * 60, false},
+        {30, 30 * 60 + 1, true},
+    };
+    const LocalTime base = clock.now();
+    for (const Case& c : cases) {
+        clock.set(base);
+        settingsWith([&](SecuritySettings& s) { s.cnxMnValid = c.cnxMnValid; });
+        ASSERT_TRUE(connect("JDOE", "current1"));
+        newCodes();
+        prompter.notified.clear();
+        clock.advance(c.after);
+        EXPECT_EQ(rights->isConnectionExpired(), c.expired) << c.cnxMnValid << " " << c.after;
+        EXPECT_EQ(rights->ForceDisconnectUser(), c.expired);
+        if (c.expired) {
+            EXPECT_EQ(
+                prompter.notified,
+                (std::vector<testing::Shown>{{text::kAutoDisconnect, {"JDOE"}, Buttons::Ok}}));
+            EXPECT_EQ(newCodes(), Codes{"DISCONNECT_AUTO"});
+            EXPECT_FALSE(rights->anyUserConnected());
+        } else {
+            EXPECT_TRUE(prompter.notified.empty());
+            EXPECT_TRUE(newCodes().empty());
+            ASSERT_TRUE(rights->DisconnectUser(false));
+        }
+    }
+}
+
+TEST_F(LogonTest, DisconnectingAsksAndWritesTheEventWithTheUser) {
+    EXPECT_FALSE(rights->DisconnectUser(true));
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kNoConnectedUser});
+
+    ASSERT_TRUE(connect("JDOE", "current1"));
+    prompter.shown.clear();
+    prompter.answers = {Answer::No, Answer::Yes};
+    EXPECT_FALSE(rights->DisconnectUser(true));
+    EXPECT_EQ(rights->connectedIdentifier(), "JDOE");
+    EXPECT_TRUE(rights->DisconnectUser(true));
+    EXPECT_EQ(prompter.shown[0],
+              (testing::Shown{text::kDisconnectAsk, {"JDOE"}, Buttons::YesNoCancel}));
+    EXPECT_FALSE(rights->anyUserConnected());
+    EXPECT_EQ(auditEvents(rights->auditTrail().currentFile()).back(),
+              "2026-03-07 10:00:00,JDOE,DISCONNECT");
+}
+
+TEST_F(LogonTest, TheApplicationLockFollowsTheSwitchingSettingAndTheUser) {
+    testing::RecordingLock lock;
+    rights->setApplicationLock(&lock);
+    settingsWith([](SecuritySettings& s) { s.appChangeRights = false; });
+    rights->addUser(newUser("Boss Person", "BOSS", "pass2", true, {}));
+
+    ASSERT_TRUE(connect("JDOE", "current1"));
+    ASSERT_TRUE(rights->DisconnectUser(false));
+    ASSERT_TRUE(connect("BOSS", "pass2"));
+    ASSERT_TRUE(rights->DisconnectUser(false));
+    EXPECT_EQ(lock.calls, (std::vector<bool>{true, true, false, true}));
+    EXPECT_TRUE(prompter.shown.empty());
+
+    lock.possible = false;
+    ASSERT_TRUE(connect("JDOE", "current1"));
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kLockingUnavailable});
+}
+
+TEST_F(LogonTest, VerifyingAsksTheConnectedUserAgainWithoutReconnecting) {
+    EXPECT_FALSE(rights->VerifyPassword());
+    ASSERT_TRUE(connect("JDOE", "current1"));
+    newCodes();
+    prompter.shown.clear();
+    prompter.connections = {ConnectionEntry{"", "bad", false},
+                            ConnectionEntry{"", "current1", false}};
+    EXPECT_TRUE(rights->VerifyPassword());
+    EXPECT_EQ(prompter.connectionTitles.back(), text::kVerifyingPassword);
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kWrongPassword});
+    EXPECT_TRUE(newCodes().empty());
+}
+
+TEST_F(LogonTest, TheWatchPostsOnceWhenTheConnectionRunsOutAndStopsOnTheHandshake) {
+    settingsWith([](SecuritySettings& s) { s.cnxMnValid = 1; });
+    ASSERT_TRUE(connect("JDOE", "current1"));
+    std::atomic<int> posts{0};
+    rights->startConnectionWatch([&] { ++posts; }, std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(posts.load(), 0);
+
+    clock.advance(61);
+    for (int i = 0; i < 200 && posts.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(posts.load(), 1) << "one post per connection";
+    EXPECT_TRUE(rights->ForceDisconnectUser());
+    EXPECT_TRUE(rights->stopConnectionWatch());
+
+    // With its real one-second period, stopping does not wait for the next tick.
+    rights->startConnectionWatch([] {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(rights->stopConnectionWatch());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+}  // namespace
+}  // namespace qd40::security
