@@ -128,6 +128,11 @@ public:
 
     // The span must hold exactly the blob's size.
     explicit View(std::span<Byte> bytes) : b_(checked(bytes)) {}
+    // An editing view converts to a reading view of the same bytes.
+    template <class Other>
+    requires(std::is_const_v<Byte>&& std::is_same_v<const Other, Byte>)
+        View(const View<Other, N>& other)
+        : b_(other.bytes()) {}
 
     std::span<Byte, N> bytes() const { return b_; }
 
