@@ -5,6 +5,7 @@
 
 #include "common/config/cfg_defaults.h"
 #include "common/config/legacy_cfg.h"
+#include "common/config/module_ext_block.h"
 #include "common/config/variant_blob.h"
 #include "common/le_bytes.h"
 
@@ -175,6 +176,49 @@ TEST(LegacyCfg, Converts4664ByteRecordsAndTakesTodaysAsTheyAre) {
     const auto same = convertPersistedFullCfg(FileVersion::of(0, 0, 99, 900), today);
     ASSERT_TRUE(same);
     EXPECT_TRUE(std::equal(today.begin(), today.end(), same->begin()));
+}
+
+}  // namespace
+}  // namespace qd40::cfg
+
+namespace qd40::cfg {
+namespace {
+
+TEST(ModuleExtBlock, RegisterImageIdentityAndTrust) {
+    Qd40ExtCfgData ext = defaultQd40ExtCfg(strings::Language::English);
+    Qd40ExtCfg(ext).setLastByte(0x77);
+    const FileVersion own = FileVersion::of(2, 10, 0, 0);
+    const ModuleExtBlockData block = makeModuleExtBlock(own, Qd40ExtCfg(ext));
+    const auto regs = bytesToRegisters(block);
+    ASSERT_EQ(regs.size(), size_t(kExtBlockRegisters));
+    EXPECT_EQ(regs[0], 'O' | 'v' << 8) << "two consecutive bytes, low byte first";
+    EXPECT_EQ(regs[9], 0x000A) << "file version MS 2.10, low word";
+    EXPECT_EQ(registersToBytes(regs), std::vector<uint8_t>(block.begin(), block.end()));
+    EXPECT_EQ(ConstModuleExtBlock(block).ext().chanMnemonic(3), "Chan03");
+    EXPECT_EQ(ConstModuleExtBlock(block).ext().lastByte(), 0x77);
+
+    const CfgIdentityData id = makeCfgIdentity(own, "Plant A", 123456);
+    EXPECT_TRUE(std::equal(id.begin(), id.begin() + 26, block.begin()));
+    EXPECT_EQ(ConstCfgIdentity(id).cfgName(), "Plant A");
+    EXPECT_EQ(ConstCfgIdentity(id).cfgTime(), 123456u);
+
+    struct Case {
+        const char* text;
+        FileVersion writer;
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"OvixQd40Ctl", own, true},
+        {"OvixQd40Ctl", FileVersion::of(2, 9, 9, 9), true},
+        {"OvixQd40Ctl", FileVersion::of(2, 10, 0, 1), false},
+        {"OvixQd40Ct", own, false},
+    };
+    for (const auto& c : cases) {
+        CfgIdentityData d = makeCfgIdentity(c.writer, "", 0);
+        CfgIdentity(d).setWriterText(c.text);
+        EXPECT_EQ(isTrustedIdentity(ConstCfgIdentity(d), own), c.trusted)
+            << c.text << " " << c.writer.toString();
+    }
 }
 
 }  // namespace
