@@ -1,0 +1,244 @@
+#include "control/ctl/persistence.h"
+
+#include <gtest/gtest.h>
+
+#include "common/config/cfg_defaults.h"
+#include "common/le_bytes.h"
+
+namespace qd40::ctl {
+namespace {
+
+namespace pv = persist_version;
+
+CtlState changedState() {
+    CtlState s = CtlState::defaults();
+    cfg::FullCfgView(s.cfg).setAcqPeriod(250);
+    cfg::ChannelCfg ch = cfg::FullCfgView(s.cfg).channel(3);
+    ch.setFunction(cfg::kFctVdc);
+    const cfg::LinPoint pts[] = {{0.f, 1.f}, {10.f, 2.f}};
+    ch.setLinPoints(pts);
+    cfg::ChansResCfg(s.chansRes).setResol(3, 2);
+    cfg::Qd40ExtCfg(s.ext).setModuleMnemonic("Furnace");
+    s.ext[729] = 0x5A;
+    cfg::EmailCfg(s.email).setRecipient(1, "ops@example.org");
+    s.memsStatusMask[0] = 0x03;
+    s.conn = CtlConnection{false, "127.0.0.1 é", 502, false, 19200, 7, qd40SerialModeRadio};
+    s.extentCx = 1234;
+    s.extentCy = 5678;
+    return s;
+}
+
+// Writes the variant stream items of an older control, for the loader's version paths.
+struct OldStream {
+    std::vector<uint8_t> b;
+    void u16(uint16_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
+    void u32(uint32_t v) { u16(uint16_t(v)), u16(uint16_t(v >> 16)); }
+    void raw(std::span<const uint8_t> r) { b.insert(b.end(), r.begin(), r.end()); }
+    void ui4(uint32_t v) { u16(kVtUi4), u32(v); }
+    void boolean(bool v) { u16(kVtBool), u16(v ? 0xFFFF : 0); }
+    void ui1(uint8_t v) { u16(kVtUi1), b.push_back(v); }
+    void i2(int16_t v) { u16(kVtI2), u16(uint16_t(v)); }
+    void emptyBstr() { u16(kVtBstr), u32(0); }
+};
+
+TEST(Persistence, StreamRoundTripKeepsEveryByteAndSetting) {
+    const CtlState s = changedState();
+    VectorOutStream out;
+    ASSERT_TRUE(saveToStream(s, out).isOk());
+    EXPECT_EQ(le::u32(out.bytes(), 2), ownFileVersion().ms);
+    CtlState loaded = CtlState::defaults();
+    size_t used = 0;
+    ASSERT_TRUE(loadFromStream(out.bytes(), loaded, &used).isOk());
+    EXPECT_EQ(used, out.bytes().size());
+    EXPECT_EQ(loaded, s);
+}
+
+TEST(Persistence, PropertyBagRoundTripUsesExactTypes) {
+    const CtlState s = changedState();
+    PropertyBag bag;
+    saveToPropertyBag(s, bag);
+    const std::vector<std::string> expectedOrder = {"FileVersionMS",
+                                                    "FileVersionLS",
+                                                    "Cfg",
+                                                    "ChansResCfg",
+                                                    "Qd40ExtCfg",
+                                                    "EmailCfg",
+                                                    "MemsStatusMaskCfg",
+                                                    "Serial",
+                                                    "IpAddr",
+                                                    "Port",
+                                                    "OvixQd40SvrParams",
+                                                    "BaudRate",
+                                                    "MbAddr",
+                                                    "SerialMode",
+                                                    "_cx",
+                                                    "_cy"};
+    std::vector<std::string> names;
+    for (const auto& [n, v] : bag.items())
+        names.push_back(n);
+    EXPECT_EQ(names, expectedOrder);
+    EXPECT_EQ(bag.read("Port")->vt, kVtI2);
+    EXPECT_EQ(bag.read("MbAddr")->vt, kVtUi1);
+
+    CtlState loaded = CtlState::defaults();
+    ASSERT_TRUE(loadFromPropertyBag(bag, loaded).isOk());
+    EXPECT_EQ(loaded, s);
+}
+
+TEST(Persistence, FailedLoadsLeaveTheStateAsItWas) {
+    const CtlState before = changedState();
+    PropertyBag bag;
+    saveToPropertyBag(CtlState::defaults(), bag);
+    bag.write("Port", PropValue::ui4(3));  // another type than saved
+    CtlState s = before;
+    const Status st = loadFromPropertyBag(bag, s);
+    EXPECT_EQ(st.hr, E_INVALIDARG);
+    EXPECT_EQ(s, before);
+
+    VectorOutStream out;
+    ASSERT_TRUE(saveToStream(CtlState::defaults(), out).isOk());
+    for (size_t cut : {size_t(3), size_t(4000), out.bytes().size() - 1}) {
+        std::vector<uint8_t> shortStream(out.bytes().begin(), out.bytes().begin() + long(cut));
+        s = before;
+        EXPECT_FALSE(loadFromStream(shortStream, s).isOk()) << cut;
+        EXPECT_EQ(s, before) << cut;
+    }
+}
+
+TEST(Persistence, ShortWriteFailsTheSave) {
+    VectorOutStream full(100);
+    EXPECT_EQ(saveToStream(CtlState::defaults(), full).hr, STG_E_CANTSAVE);
+}
+
+TEST(Persistence, OldestStreamLayoutLoadsWithDefaultsForWhatItLacks) {
+    // 0.0.99.200: 4544-byte record, no resolutions, no e-mail, HalfDuplex after BaudRate.
+    std::vector<uint8_t> old(4544, 0);
+    le::setU16(old, 0, 0x0021);                 // global word
+    le::setU16(old, 12 + 140 * 2 + 0, 0x1031);  // channel 3 flags
+    le::setU16(old, 4212 + 30 * 1, 5000);       // block 2 size, u16
+    le::setU32(old, 4212 + 30 * 1 + 2, 0x0F);   // block 2 channels to record
+    le::setU32(old, 4528, 0xABCD);              // global alarm 2 mask, limit 1
+    OldStream w;
+    w.ui4(0);
+    w.ui4(FileVersion::of(0, 0, 99, 200).ls);
+    w.raw(old);
+    w.boolean(true), w.emptyBstr(), w.i2(2), w.ui1(5), w.boolean(true), w.ui4(9600);
+    w.boolean(true);  // HalfDuplex, read and ignored
+    w.u32(kExtentMarker), w.u32(10), w.u32(20);
+
+    CtlState s = changedState();
+    ASSERT_TRUE(loadFromStream(w.b, s).isOk());
+    const cfg::ConstFullCfgView v(s.cfg);
+    EXPECT_EQ(v.globalWord(), 0x0021);
+    EXPECT_EQ(v.channel(3).flags(), 0x1031);
+    EXPECT_EQ(v.channel(3).deadBandAbs(), 0.0f);
+    EXPECT_EQ(v.memBlock(2).size(), 5000u);
+    EXPECT_EQ(v.memBlock(2).chansToRecord(), 0x0Fu);
+    EXPECT_EQ(v.globalAlarmMask(2, 1), 0xABCDu);
+    EXPECT_EQ(s.chansRes, cfg::defaultChansResCfg());
+    EXPECT_EQ(s.email, cfg::defaultEmailCfg());
+    EXPECT_EQ(s.ext, cfg::defaultQd40ExtCfg());
+    EXPECT_EQ(s.conn.port, 2);
+    EXPECT_EQ(s.conn.mbAddr, 5);
+    EXPECT_EQ(s.conn.serialMode, qd40SerialModeStd);
+    EXPECT_EQ(s.extentCx, 10u);
+}
+
+TEST(Persistence, ChannelTextsOfTheirVersionsLandInTheExtension) {
+    // 0.0.99.800: 4664-byte record, resolutions, the 690-byte channel texts, e-mail and masks.
+    CtlState src = changedState();
+    cfg::Qd40ExtCfg(src.ext).setChanMnemonic(4, "Oven");
+    cfg::ChansResCfg(src.chansRes).setResol(1, 9);  // no points on channel 1: becomes 6
+    OldStream w;
+    w.ui4(0);
+    w.ui4(FileVersion::of(0, 0, 99, 800).ls);
+    std::vector<uint8_t> record(src.cfg.begin(), src.cfg.begin() + 4332);
+    record.resize(4664);  // ten 30-byte blocks of zero, then zero masks
+    w.raw(record);
+    w.raw(src.chansRes);
+    w.raw(std::span<const uint8_t>(src.ext).subspan(39, 690));
+    w.raw(src.email);
+    w.raw(src.memsStatusMask);
+    w.boolean(false), w.emptyBstr(), w.i2(502), w.ui1(1), w.boolean(false), w.ui4(115200);
+    w.u32(kExtentMarker), w.u32(1), w.u32(2);
+
+    CtlState s = CtlState::defaults();
+    ASSERT_TRUE(loadFromStream(w.b, s).isOk());
+    EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).chanMnemonic(4), "Oven");
+    EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).moduleMnemonic(), "")
+        << "outside the channel texts: default";
+    EXPECT_EQ(cfg::ConstChansResCfg(s.chansRes).resol(1), 6);
+    EXPECT_EQ(cfg::ConstChansResCfg(s.chansRes).resol(3), 2);
+    EXPECT_EQ(s.email, src.email);
+    EXPECT_EQ(cfg::ConstFullCfgView(s.cfg).channel(3).linCount(), 2);
+}
+
+TEST(Persistence, PropertyBagVersionRules) {
+    struct Case {
+        FileVersion v;
+        size_t cfgSize;
+        bool chansRes, emailMasks, chansExt, qd40Ext, halfDuplex, serialMode;
+    };
+    const Case cases[] = {
+        {FileVersion::of(0, 0, 99, 200), 4544, false, false, false, false, true, false},
+        {FileVersion::of(0, 0, 99, 300), 4544, true, false, false, false, true, false},
+        {FileVersion::of(0, 0, 99, 600), 4664, true, true, false, false, false, false},
+        {FileVersion::of(0, 0, 99, 700), 4664, true, true, true, false, false, false},
+        {FileVersion::of(1, 0, 0, 0), 4684, true, true, false, true, false, false},
+        {FileVersion::of(1, 8, 99, 1800), 4684, true, true, false, true, false, true},
+    };
+    for (const Case& c : cases) {
+        const CtlState src = changedState();
+        PropertyBag bag;
+        bag.write("FileVersionMS", PropValue::ui4(c.v.ms));
+        bag.write("FileVersionLS", PropValue::ui4(c.v.ls));
+        std::vector<uint8_t> record(src.cfg.begin(), src.cfg.begin() + long(c.cfgSize));
+        bag.write("Cfg", PropValue{kVtByteArray, record});
+        if (c.chansRes)
+            bag.write("ChansResCfg", PropValue::bytes(src.chansRes));
+        if (c.qd40Ext)
+            bag.write("Qd40ExtCfg", PropValue::bytes(src.ext));
+        if (c.chansExt)
+            bag.write("ChansExtCfg",
+                      PropValue::bytes(std::span<const uint8_t>(src.ext).subspan(39, 690)));
+        if (c.emailMasks) {
+            bag.write("EmailCfg", PropValue::bytes(src.email));
+            bag.write("MemsStatusMaskCfg", PropValue::bytes(src.memsStatusMask));
+        }
+        bag.write("Serial", PropValue::boolean(true));
+        bag.write("IpAddr", PropValue::bstr(""));
+        bag.write("Port", PropValue::i2(4));
+        bag.write("OvixQd40SvrParams", PropValue::boolean(true));
+        bag.write("BaudRate", PropValue::ui4(38400));
+        if (c.halfDuplex)
+            bag.write("HalfDuplex", PropValue::boolean(true));
+        bag.write("MbAddr", PropValue::ui1(9));
+        if (c.serialMode)
+            bag.write("SerialMode", PropValue::ui1(qd40SerialModeUsb));
+
+        CtlState s = CtlState::defaults();
+        ASSERT_TRUE(loadFromPropertyBag(bag, s).isOk()) << c.v.toString();
+        EXPECT_EQ(s.conn.baudRate, 38400u);
+        EXPECT_EQ(s.conn.serialMode, c.serialMode ? qd40SerialModeUsb : qd40SerialModeStd)
+            << c.v.toString();
+        EXPECT_EQ(s.email == src.email, c.emailMasks) << c.v.toString();
+        EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).chanMnemonic(1) ==
+                      cfg::ConstQd40ExtCfg(src.ext).chanMnemonic(1),
+                  true);
+        EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).moduleMnemonic() == "Furnace", c.qd40Ext)
+            << c.v.toString();
+
+        // The same bag without an item its version must have fails.
+        if (c.halfDuplex) {
+            PropertyBag missing;
+            for (const auto& [n, v] : bag.items())
+                if (n != "HalfDuplex")
+                    missing.write(n, v);
+            CtlState t = CtlState::defaults();
+            EXPECT_FALSE(loadFromPropertyBag(missing, t).isOk()) << c.v.toString();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qd40::ctl
