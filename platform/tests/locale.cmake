@@ -1,0 +1,1 @@
+list(APPEND QD40_PLATFORM_TEST_SOURCES locale_test.cpp)
