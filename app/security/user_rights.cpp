@@ -45,7 +45,9 @@ CUserRights::CUserRights(settings::SettingsStore& store, const Clock& clock,
     : store_(store),
       clock_(clock),
       hasher_(config.hashCost),
-      audit_(config.auditFolder, clock, config.productName, config.productVersion) {
+      audit_(config.auditFolder, clock, config.productName, config.productVersion),
+      productName_(config.productName),
+      productVersion_(config.productVersion) {
     for (int g = 0; g < kGroupCount; ++g)
         groups_[g].name = defaultGroupName(g + 1);
 }
@@ -128,6 +130,28 @@ std::vector<std::string> CUserRights::groupNames() const {
     for (const CUserGroup& g : groups_)
         names.push_back(g.name);
     return names;
+}
+
+int CUserRights::findGroupForEdit(const std::string& name) {
+    const int index = findGroup(name);
+    if (index < 0)
+        show(text::kGroupNameUnknown, {});
+    return index;
+}
+
+bool CUserRights::setGroupMembers(int index, const std::vector<std::string>& memberNames) {
+    if (index < 0 || index >= kGroupCount)
+        return false;
+    for (size_t i = 0; i < users_.size(); ++i) {
+        const bool member = std::any_of(memberNames.begin(), memberNames.end(),
+                                        [&](const std::string& n) { return n == users_[i].name; });
+        if (users_[i].groups[index] == member)
+            continue;
+        CUser user = users_[i];
+        user.groups[index] = member;
+        updateUser(static_cast<int>(i), std::move(user));
+    }
+    return true;
 }
 
 bool CUserRights::updateGroup(int index, const std::string& name, uint32_t rights) {
@@ -282,6 +306,15 @@ bool CUserRights::isSwitchingAllowed() const {
 
 bool CUserRights::isOverwritingAllowed() const {
     return settings_.deleteRights || isConnectedUserSupervisor();
+}
+
+std::optional<std::string> CUserRights::printFooter() const {
+    if (!settings_.printUserName)
+        return std::nullopt;
+    const auto user = connectedUser();
+    return securityText(text::kPrintFooter, {productName_, productVersion_,
+                                             formatLocalTime(clock_.now(), kDateTimeFormat),
+                                             user ? user->user.name : securityText(text::kNoUser)});
 }
 
 // --- Settings ---------------------------------------------------------------

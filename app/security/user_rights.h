@@ -108,6 +108,13 @@ public:
     // Index 0..4 of the group with exactly this name, or -1.
     int findGroup(const std::string& name) const;
     std::vector<std::string> groupNames() const;
+    // The group dialog's opening: the index of the named group, or -1 after
+    // "This Group Name doesn't exist!".
+    int findGroupForEdit(const std::string& name);
+    // The group dialog's registered users: every declared user whose name is
+    // listed becomes a member of group index, every other one stops being one
+    // (USER_GROUP_CHANGE for each change).
+    bool setGroupMembers(int index, const std::vector<std::string>& memberNames);
     // Renames a group and sets its rights; rights 0 to 6 change only when the
     // connected user is a supervisor. Bits 15 to 31 stay set.
     bool updateGroup(int index, const std::string& name, uint32_t rights);
@@ -143,6 +150,9 @@ public:
     bool hasRight(int bit) const { return (rightsWord() >> bit & 1u) != 0; }
     bool isSwitchingAllowed() const;
     bool isOverwritingAllowed() const;
+    // The footer of printed pages when printouts carry the user name:
+    // product, version, current date and time, connected user's name.
+    std::optional<std::string> printFooter() const;
 
     // --- Settings -----------------------------------------------------------
     const SecuritySettings& settings() const { return settings_; }
@@ -212,6 +222,8 @@ private:
     const Clock& clock_;
     PasswordHasher hasher_;
     AuditTrailWriter audit_;
+    std::string productName_;
+    std::string productVersion_;
     Prompter* prompter_ = nullptr;
     ApplicationLock* lock_ = nullptr;
 

@@ -254,3 +254,38 @@ TEST_F(UserRightsTest, TheBuiltInSupervisorNeedsTheCodeOfThisMachineAndDay) {
 
 }  // namespace
 }  // namespace qd40::security
+
+namespace qd40::security {
+namespace {
+
+TEST_F(UserRightsTest, TheGroupDialogFindsItsGroupAndMovesUsersInAndOut) {
+    rights->load();
+    auditOn();
+    rights->addUser(newUser("Jane Doe", "JDOE", "secret1", false, {true}));
+    rights->addUser(newUser("John Roe", "JROE", "secret2", false, {true, true}));
+    EXPECT_EQ(rights->findGroupForEdit("Group2"), 1);
+    EXPECT_EQ(rights->findGroupForEdit("Nope"), -1);
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kGroupNameUnknown});
+
+    ASSERT_TRUE(rights->setGroupMembers(1, {"Jane Doe"}));
+    EXPECT_EQ(rights->users()[0].flagText(), "011000");
+    EXPECT_EQ(rights->users()[1].flagText(), "010000");
+    const auto lines = auditEvents(rights->auditTrail().currentFile());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2], "2026-03-07 10:00:00,<no user>,USER_GROUP_CHANGE,Jane Doe,010000,011000");
+    EXPECT_EQ(lines[3], "2026-03-07 10:00:00,<no user>,USER_GROUP_CHANGE,John Roe,011000,010000");
+}
+
+TEST_F(UserRightsTest, PrintoutsCarryTheUserNameOnlyWhenAsked) {
+    rights->load();
+    EXPECT_FALSE(rights->printFooter());
+    SecuritySettings s = rights->settings();
+    s.printUserName = true;
+    rights->setSettings(s);
+    rights->addUser(newUser("Jane Doe", "JDOE", "secret1", false, {true}));
+    ASSERT_TRUE(connect("JDOE", "secret1"));
+    EXPECT_EQ(rights->printFooter(), "Tavik B.10 - 2026-03-07 10:00:00 - Printed by Jane Doe");
+}
+
+}  // namespace
+}  // namespace qd40::security
