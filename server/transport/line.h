@@ -1,0 +1,85 @@
+// A MODBUS line: one serial port or one MODBUS/TCP connection, opened once per
+// daemon and shared by name by every transport that selects it. A line is
+// used from the daemon's one thread only, so its transactions never
+// interleave.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/error_info.h"
+#include "server/transport/transport.h"
+
+namespace qd40::transport {
+
+struct LineSettings {
+    std::string device;  // serial: the device path the COM port stands for
+    std::string host;    // TCP: host name or address
+    int32_t tcpPort = 502;
+    int32_t port = 0;  // COM port number, 0 on TCP
+    uint32_t baudRate = 9600;
+    int32_t parity = 0;
+    int32_t stopBits = 0;
+    int32_t flowControl = 0;
+    int32_t characterSize = 8;
+    int32_t cabling = kWiresAutoCheck;
+    uint8_t retries = 5;
+    uint32_t endOfFrameMs = 19;
+    uint32_t answerMs = 1000;
+    uint16_t halfDuplexPauseMs = 0;
+};
+
+// Limits of one MODBUS request.
+inline constexpr int kMaxReadRegisters = 125;
+inline constexpr int kMaxWriteRegisters = 123;
+inline constexpr int kMaxReadBits = 2000;
+inline constexpr int kMaxWriteBits = 1968;
+
+class Line {
+public:
+    virtual ~Line() = default;
+    virtual bool halfDuplexActive() const { return false; }
+    virtual int32_t portNumber() const { return 0; }
+    virtual Status readBits(int dev, bool input, int32_t start, int qty,
+                            std::vector<uint8_t>& values) = 0;
+    virtual Status readRegisters(int dev, bool input, int32_t start, int qty,
+                                 std::vector<uint16_t>& values) = 0;
+    virtual Status writeCoil(int dev, int32_t coil, bool on) = 0;
+    virtual Status writeCoils(int dev, int32_t start, std::span<const uint8_t> values) = 0;
+    virtual Status writeRegister(int dev, int32_t reg, uint16_t value) = 0;
+    virtual Status writeRegisters(int dev, int32_t start, std::span<const uint16_t> values) = 0;
+};
+
+// Opens a line of the given kind with the given settings.
+using LineOpener = std::function<std::shared_ptr<Line>(ChannelKind, const LineSettings&, Status&)>;
+
+// The open lines of the daemon by channel name ("COM3", "host:502"). A line
+// stays open while a transport holds it and closes with its last user.
+class LineRegistry {
+public:
+    explicit LineRegistry(LineOpener opener = defaultOpener());
+
+    std::shared_ptr<Line> find(const std::string& name);
+    std::shared_ptr<Line> open(const std::string& name, ChannelKind kind,
+                               const LineSettings& settings, Status& status);
+    size_t openCount();
+
+    // Serial lines on termios with our own RTU framing, TCP through libmodbus.
+    static LineOpener defaultOpener();
+
+private:
+    LineOpener opener_;
+    std::map<std::string, std::weak_ptr<Line>> lines_;
+};
+
+std::shared_ptr<Line> openRtuLine(const LineSettings& settings, Status& status);
+std::shared_ptr<Line> openTcpLine(const LineSettings& settings, Status& status);
+
+// Checks of a request's address range and quantity shared by both kinds.
+Status checkRequest(int dev, int32_t start, int qty, int maxQty);
+
+}  // namespace qd40::transport
