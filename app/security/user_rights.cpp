@@ -34,8 +34,9 @@ std::string upper(std::string text) {
     return text;
 }
 
+// An empty name or identifier (a damaged record) never matches.
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && upper(a) == upper(b);
+    return !a.empty() && a.size() == b.size() && upper(a) == upper(b);
 }
 
 }  // namespace
@@ -69,7 +70,11 @@ void CUserRights::load() {
     users_.clear();
     const int count = store_.readInt(kUsers, "Qty", 0);
     for (int n = 1; n <= count; ++n) {
+        // A count beyond the stored records is damage: stop at the first
+        // missing one rather than declare empty users (or loop for ever).
         const std::string record = store_.readString(kUsers, userEntry(n), {});
+        if (record.empty())
+            break;
         users_.push_back(CUser::fromRecord(ScrambleText(record)));
     }
     SecuritySettings s;

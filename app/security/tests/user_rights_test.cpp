@@ -289,3 +289,20 @@ TEST_F(UserRightsTest, PrintoutsCarryTheUserNameOnlyWhenAsked) {
 
 }  // namespace
 }  // namespace qd40::security
+
+namespace qd40::security {
+namespace {
+
+TEST_F(UserRightsTest, ACountBeyondTheStoredRecordsStopsAtTheFirstMissingOne) {
+    store.writeInt("Users", "Qty", 2000000000);
+    store.writeString("Users", "User1", ScrambleText("Jane Doe,JDOE,pw12,010000,2026,12,31"));
+    store.writeString("Users", "User2", ScrambleText(",,,000000"));
+    rights->load();
+    ASSERT_EQ(rights->users().size(), 2u);
+    EXPECT_FALSE(rights->findUserByIdentifier(""));
+    EXPECT_FALSE(connect("", ""));
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kIdentUnknown});
+}
+
+}  // namespace
+}  // namespace qd40::security
