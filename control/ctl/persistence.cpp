@@ -38,9 +38,8 @@ Status invalidArg() {
     return Status::failure(E_INVALIDARG, strings::controlStrings().textOrEmpty(517));
 }
 
-template <size_t N>
-std::span<uint8_t> chansExtPart(std::array<uint8_t, N>& ext) {
-    return std::span<uint8_t>(ext.data() + cfg::Qd40ExtCfg::kChansExtOffset, cfg::kChansExtCfgSize);
+std::span<uint8_t> chansExtPart(cfg::Qd40ExtCfgData& ext) {
+    return cfg::Qd40ExtCfg(ext).chansExt().bytes();
 }
 
 // The items of one saving version, in stream and bag order.

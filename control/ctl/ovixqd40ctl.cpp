@@ -1,0 +1,1037 @@
+#include "control/ctl/ovixqd40ctl.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/config/cfg_defaults.h"
+#include "common/config/code_tables.h"
+#include "common/config/module_ext_block.h"
+#include "common/le_bytes.h"
+#include "common/module_constants.h"
+#include "control/rules/min_periods.h"
+#include "control/rules/module_checks.h"
+#include "control/rules/resolution.h"
+#include "control/rules/rule_message.h"
+#include "ovixqd40_version.h"
+
+namespace qd40::ctl {
+
+namespace {
+
+constexpr const char* kCommKey = "Software\\Ovix Servers\\OvixQd40Ctl\\Communication";
+constexpr int kRegister901 = 901;
+
+// Global status word bits.
+constexpr int kBitRunning = 0, kBitWaiting = 1, kBitNewMeas = 3, kBitAlarm1 = 12, kBitAlarm2 = 13,
+              kBitRemote = 14, kBitMaster = 15;
+
+constexpr uint32_t kCycleValuesOffset = 30;
+constexpr uint32_t kCycleErrorsOffset = 150;
+constexpr size_t kCycleStatusSize = 210;
+
+template <class T>
+bool nullOut(T* p) {
+    return p == nullptr;
+}
+
+VariantBlob blobOf(std::span<const uint8_t> b) {
+    return cfg::packBlob(b);
+}
+VariantBlob blobOf(const Variant& v) {
+    return VariantBlob{v.vt, static_cast<uint16_t>(v.isArray() ? 1 : 0), v.data};
+}
+
+uint32_t readDword(platform::RegistryStore& reg, const char* name, uint32_t def) {
+    if (auto v = reg.getDword(platform::Hive::LocalMachine, kCommKey, name))
+        return *v;
+    reg.setDword(platform::Hive::LocalMachine, kCommKey, name, def);
+    return def;
+}
+
+}  // namespace
+
+OvixQd40Ctl::OvixQd40Ctl(Qd40Factory factory, CtlContainer* container,
+                         platform::RegistryStore registry)
+    : factory_(std::move(factory)), container_(container), registry_(std::move(registry)) {}
+
+OvixQd40Ctl::~OvixQd40Ctl() {
+    if (open_)
+        Close();
+}
+
+// ---- errors
+
+HRESULT OvixQd40Ctl::report(const Status& st) {
+    if (st.isOk())
+        return S_OK;
+    lastError_ = ErrorInfo{st.error.description, kCtlSource, kIOvixQd40CtlIid};
+    return st.hr;
+}
+
+HRESULT OvixQd40Ctl::fail(HRESULT hr, int stringId) {
+    return report(Status::failure(hr, rules::controlText(stringId)));
+}
+
+HRESULT OvixQd40Ctl::serverFailure(HRESULT hr) {
+    const std::string text = link_ ? link_->lastError().description : std::string();
+    return report(Status::failure(hr == S_OK ? E_FAIL : hr, text));
+}
+
+HRESULT OvixQd40Ctl::notOpen() {
+    return fail(E_UNEXPECTED, 514);
+}
+
+void OvixQd40Ctl::changed() {
+    modified_ = true;
+    if (container_) {
+        container_->setModified();
+        container_->requestRedraw();
+        container_->dataChanged();
+    }
+}
+
+// ---- persistence
+
+Status OvixQd40Ctl::Load(const PropertyBag& bag) {
+    Status st = loadFromPropertyBag(bag, state_);
+    if (st.isOk()) {
+        defEditChanNum_ = 1;
+        modified_ = false;
+    }
+    report(st);
+    return st;
+}
+
+void OvixQd40Ctl::Save(PropertyBag& bag, bool clearDirty) {
+    saveToPropertyBag(state_, bag);
+    if (clearDirty)
+        modified_ = false;
+}
+
+Status OvixQd40Ctl::Load(std::span<const uint8_t> stream, size_t* consumed) {
+    Status st = loadFromStream(stream, state_, consumed);
+    if (st.isOk()) {
+        defEditChanNum_ = 1;
+        modified_ = false;
+    }
+    report(st);
+    return st;
+}
+
+Status OvixQd40Ctl::Save(OutStream& stream, bool clearDirty) {
+    Status st = saveToStream(state_, stream);
+    if (st.isOk() && clearDirty)
+        modified_ = false;
+    report(st);
+    return st;
+}
+
+// ---- blob and connection properties
+
+HRESULT OvixQd40Ctl::putBlob(const VariantBlob& v, std::span<uint8_t> blob) {
+    // Unpack into a copy first so that a refused value leaves the property as it was.
+    std::vector<uint8_t> tmp(blob.size());
+    if (HRESULT h = report(cfg::unpackBlob(v, tmp)); failed(h))
+        return h;
+    std::copy(tmp.begin(), tmp.end(), blob.begin());
+    changed();
+    return S_OK;
+}
+
+#define QD40_OUT_CHECK(p) \
+    if (nullOut(p))       \
+    return fail(E_POINTER, 518)
+
+HRESULT OvixQd40Ctl::get_Cfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(state_.cfg);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_Cfg(const VariantBlob& v) {
+    return putBlob(v, state_.cfg);
+}
+HRESULT OvixQd40Ctl::get_ChansResCfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(state_.chansRes);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_ChansResCfg(const VariantBlob& v) {
+    return putBlob(v, state_.chansRes);
+}
+HRESULT OvixQd40Ctl::get_EmailCfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(state_.email);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_EmailCfg(const VariantBlob& v) {
+    return putBlob(v, state_.email);
+}
+HRESULT OvixQd40Ctl::get_MemsStatusMaskCfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(state_.memsStatusMask);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_MemsStatusMaskCfg(const VariantBlob& v) {
+    return putBlob(v, state_.memsStatusMask);
+}
+HRESULT OvixQd40Ctl::get_ChansExtCfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(cfg::ConstQd40ExtCfg(state_.ext).chansExt().bytes());
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_ChansExtCfg(const VariantBlob& v) {
+    return putBlob(v, cfg::Qd40ExtCfg(state_.ext).chansExt().bytes());
+}
+HRESULT OvixQd40Ctl::get_Qd40ExtCfg(VariantBlob* p) {
+    QD40_OUT_CHECK(p);
+    *p = blobOf(state_.ext);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_Qd40ExtCfg(const VariantBlob& v) {
+    return putBlob(v, state_.ext);
+}
+
+HRESULT OvixQd40Ctl::get_Serial(int32_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.serial ? 1 : 0;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_Serial(int32_t v) {
+    state_.conn.serial = v != 0;
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_IpAddr(std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.ipAddr;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_IpAddr(const std::string& v) {
+    state_.conn.ipAddr = v;
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_Port(int32_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.port;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_Port(int32_t v) {
+    // The port persists as a 16-bit value: anything wider cannot be kept.
+    if (v < INT16_MIN || v > INT16_MAX)
+        return fail(E_INVALIDARG, 517);
+    state_.conn.port = static_cast<int16_t>(v);
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_OvixQd40SvrParams(int32_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.ovixQd40SvrParams ? 1 : 0;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_OvixQd40SvrParams(int32_t v) {
+    state_.conn.ovixQd40SvrParams = v != 0;
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_BaudRate(int32_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = static_cast<int32_t>(state_.conn.baudRate);
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_BaudRate(int32_t v) {
+    if (v < 0)
+        return fail(E_INVALIDARG, 517);
+    state_.conn.baudRate = static_cast<uint32_t>(v);
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_MbAddr(int16_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.mbAddr;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_MbAddr(int16_t v) {
+    if (v < 0 || v > 255)
+        return fail(E_INVALIDARG, 517);
+    state_.conn.mbAddr = static_cast<uint8_t>(v);
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_SerialMode(int16_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = state_.conn.serialMode;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_SerialMode(int16_t v) {
+    if (v < 0 || v >= qd40SerialModeQty)
+        return fail(E_INVALIDARG, 517);
+    state_.conn.serialMode = static_cast<uint8_t>(v);
+    changed();
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::get_DefEditChanNum(int16_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = defEditChanNum_;
+    return S_OK;
+}
+HRESULT OvixQd40Ctl::put_DefEditChanNum(int16_t v) {
+    if (HRESULT h = report(rules::checkDefEditChanNum(v)); failed(h))
+        return h;
+    defEditChanNum_ = v;
+    return S_OK;
+}
+
+// ---- open and close
+
+HRESULT OvixQd40Ctl::get_IsOpen(int32_t* p) {
+    QD40_OUT_CHECK(p);
+    *p = open_ ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::pushPortSettings() {
+    const int32_t port = state_.conn.port;
+    HRESULT h = link_->PutAvailableComX(port, 1);
+    if (succeeded(h))
+        h = link_->PutBaudRateComX(port, state_.conn.baudRate);
+    if (succeeded(h))
+        h = link_->PutHalfDuplexComX(port, 2);
+    if (failed(h))
+        return serverFailure(h);
+    const uint32_t pauseStd = readDword(registry_, "HalfDuplexPauseStd", 0);
+    const uint32_t eofStd = readDword(registry_, "EofCharQtyStd", 4);
+    const uint32_t pauseUsb = readDword(registry_, "HalfDuplexPauseUsb", 10);
+    const uint32_t eofUsb = readDword(registry_, "EofCharQtyUsb", 4);
+    const uint32_t pauseRadio = readDword(registry_, "HalfDuplexPauseRadio", 100);
+    const uint32_t eofRadio = readDword(registry_, "EofCharQtyRadio", 8);
+    uint32_t pause = pauseStd, eof = eofStd;
+    if (state_.conn.serialMode == qd40SerialModeUsb)
+        pause = pauseUsb, eof = eofUsb;
+    if (state_.conn.serialMode == qd40SerialModeRadio)
+        pause = pauseRadio, eof = eofRadio;
+    h = link_->PutHalfDuplexPauseComX(port, static_cast<uint16_t>(pause));
+    if (succeeded(h))
+        h = link_->PutEofCharQtyComX(port, static_cast<uint8_t>(eof & 0xFF));
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::Open() {
+    if (open_)
+        return S_OK;
+    const bool remoteServer = state_.conn.serial && !state_.conn.ipAddr.empty();
+    const std::string host = remoteServer ? state_.conn.ipAddr : std::string();
+    std::unique_ptr<Qd40Link> link;
+    Status created = factory_ ? factory_(host, link)
+                              : Status::failure(E_FAIL, "No communication server is available");
+    if (created.isOk() && !link)
+        created = Status::failure(E_FAIL, "No communication server object");
+    if (!created.isOk()) {
+        if (!remoteServer)
+            return report(created);
+        std::string text = rules::controlText(520) + " " + host;
+        if (created.hr == E_ACCESSDENIED)
+            text += " (E_ACCESSDENIED)\n\n" + rules::controlText(522);
+        else
+            text +=
+                strings::formatText(std::string(" (0x%08.8x)"), static_cast<unsigned>(created.hr));
+        return report(Status::failure(created.hr, text));
+    }
+    link_ = std::move(link);
+    const HRESULT h = openSteps();
+    if (failed(h)) {
+        const ErrorInfo failure = lastError_;
+        if (open_)
+            Close();
+        else
+            clearConnection();
+        lastError_ = failure;
+    }
+    return h;
+}
+
+HRESULT OvixQd40Ctl::openSteps() {
+    const int32_t port = state_.conn.port;
+    if (state_.conn.serial && !state_.conn.ovixQd40SvrParams) {
+        if (HRESULT h = pushPortSettings(); failed(h))
+            return h;
+    }
+    const bool remoteServer = state_.conn.serial && !state_.conn.ipAddr.empty();
+    int32_t err = 0;
+    HRESULT h = link_->OpenComm(remoteServer ? std::string() : state_.conn.ipAddr, port, &err);
+    if (failed(h))
+        return serverFailure(h);
+    open_ = true;
+
+    const uint8_t addr = state_.conn.mbAddr;
+    Variant regs;
+    saved901_ = 0;
+    if (succeeded(link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err)) && regs.data.size() >= 2)
+        saved901_ = le::u16(regs.data, 0);
+
+    if (h = link_->SetLongFormatDefault(addr, &err); failed(h))
+        return serverFailure(h);
+    if (h = link_->GetDevId(addr, &devId_); failed(h))
+        return serverFailure(h);
+    if (h = report(rules::checkModuleDevice(devId_)); failed(h))
+        return h;
+    if (h = link_->GetDevFileVersion(addr, &devFileVersion_); failed(h))
+        return serverFailure(h);
+    return report(rules::checkModuleVersion(devFileVersion_));
+}
+
+void OvixQd40Ctl::clearConnection() {
+    link_.reset();
+    open_ = false;
+    devId_ = 0;
+    devFileVersion_.clear();
+}
+
+HRESULT OvixQd40Ctl::Close() {
+    if (!open_) {
+        clearConnection();
+        return S_OK;
+    }
+    HRESULT result = S_OK;
+    int32_t err = 0;
+    const uint16_t word = saved901_;
+    HRESULT h =
+        link_->SendRegs(state_.conn.mbAddr, kRegister901, 1, Variant::words({&word, 1}), &err);
+    if (failed(h))
+        result = serverFailure(h);
+    h = link_->CloseComm(&err);
+    if (failed(h) && succeeded(result))
+        result = serverFailure(h);
+    clearConnection();
+    return result;
+}
+
+// ---- remote control and the command pattern
+
+HRESULT OvixQd40Ctl::readStatusWord(uint16_t& status) {
+    int32_t err = 0;
+    const HRESULT h = link_->GetStatus(state_.conn.mbAddr, &status, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::takeRemote(bool& taken) {
+    taken = false;
+    uint16_t status = 0;
+    if (HRESULT h = readStatusWord(status); failed(h))
+        return h;
+    const bool remote = status & (1u << kBitRemote);
+    const bool master = status & (1u << kBitMaster);
+    if (remote && master)
+        return S_OK;
+    if (remote)
+        return fail(qd40ErrRemoteOtherPort, 513);
+    int32_t err = 0;
+    if (HRESULT h = link_->Remote(state_.conn.mbAddr, &err); failed(h))
+        return serverFailure(h);
+    taken = true;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::giveBack(bool taken, HRESULT result) {
+    if (!taken || !link_)
+        return result;
+    const ErrorInfo kept = lastError_;
+    int32_t err = 0;
+    const HRESULT h = link_->Local(state_.conn.mbAddr, &err);
+    if (failed(result)) {
+        lastError_ = kept;  // the operation's failure is the one to report
+        return result;
+    }
+    return failed(h) ? serverFailure(h) : result;
+}
+
+template <class Op>
+HRESULT OvixQd40Ctl::command(Op op) {
+    if (!open_)
+        return notOpen();
+    bool taken = false;
+    if (HRESULT h = takeRemote(taken); failed(h))
+        return h;
+    int32_t err = 0;
+    HRESULT h = op(*link_, state_.conn.mbAddr, &err);
+    if (failed(h))
+        h = serverFailure(h);
+    return giveBack(taken, h);
+}
+
+HRESULT OvixQd40Ctl::Remote() {
+    if (!open_)
+        return notOpen();
+    bool taken = false;
+    return takeRemote(taken);
+}
+
+HRESULT OvixQd40Ctl::Local() {
+    if (!open_)
+        return notOpen();
+    int32_t err = 0;
+    const HRESULT h = link_->Local(state_.conn.mbAddr, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::Run() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.Run(a, e); });
+}
+HRESULT OvixQd40Ctl::Stop() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.Stop(a, e); });
+}
+HRESULT OvixQd40Ctl::Trig() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.Trig(a, e); });
+}
+
+HRESULT OvixQd40Ctl::memCommand(int16_t block,
+                                HRESULT (Qd40Link::*op)(uint8_t, uint8_t, int32_t*)) {
+    if (!open_)
+        return notOpen();
+    if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
+        return h;
+    const uint8_t b = static_cast<uint8_t>(block);
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) { return (l.*op)(a, b, e); });
+}
+HRESULT OvixQd40Ctl::MemRun(int16_t b) {
+    return memCommand(b, &Qd40Link::MemRun);
+}
+HRESULT OvixQd40Ctl::MemStop(int16_t b) {
+    return memCommand(b, &Qd40Link::MemStop);
+}
+HRESULT OvixQd40Ctl::MemTrig(int16_t b) {
+    return memCommand(b, &Qd40Link::MemTrig);
+}
+HRESULT OvixQd40Ctl::MemStore(int16_t b) {
+    return memCommand(b, &Qd40Link::MemStore);
+}
+HRESULT OvixQd40Ctl::MemClear(int16_t b) {
+    return memCommand(b, &Qd40Link::MemClear);
+}
+
+HRESULT OvixQd40Ctl::MemRemove(int16_t block, uint32_t qty) {
+    if (!open_)
+        return notOpen();
+    if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
+        return h;
+    const uint8_t b = static_cast<uint8_t>(block);
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) { return l.MemRemove(a, b, qty, e); });
+}
+
+HRESULT OvixQd40Ctl::RunWithOptMem(int16_t option) {
+    if (!open_)
+        return notOpen();
+    if (option < 0 || option >= 3)
+        return fail(E_INVALIDARG, 517);
+    const uint8_t o = static_cast<uint8_t>(option);
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) { return l.RunWithOptMem(a, o, e); });
+}
+
+HRESULT OvixQd40Ctl::SetRel(int16_t relay, int32_t on) {
+    if (!open_)
+        return notOpen();
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
+        return l.SetRel(a, static_cast<uint16_t>(relay), on, e);
+    });
+}
+
+HRESULT OvixQd40Ctl::SetLongFormatDefault() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.SetLongFormatDefault(a, e); });
+}
+HRESULT OvixQd40Ctl::SetSetupDefault() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.SetSetupDefault(a, e); });
+}
+HRESULT OvixQd40Ctl::ReInitEmailAlerter() {
+    return command([](Qd40Link& l, uint8_t a, int32_t* e) { return l.ReInitEmailAlerter(a, e); });
+}
+HRESULT OvixQd40Ctl::SetDate(double date) {
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) { return l.SetDate(a, date, e); });
+}
+
+HRESULT OvixQd40Ctl::BoardInit() {
+    const uint16_t block[] = {18, 2, module::kConfirmWord1, module::kConfirmWord2};
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
+        const Variant cmd = Variant::words(block);
+        return l.SendCmd(a, &cmd, 0, nullptr, e);
+    });
+}
+
+HRESULT OvixQd40Ctl::ForceRemote() {
+    if (!open_)
+        return notOpen();
+    const uint16_t block[] = {0, 2, module::kConfirmWord1, module::kConfirmWord2};
+    const Variant cmd = Variant::words(block);
+    int32_t err = 0;
+    const HRESULT h = link_->SendCmd(state_.conn.mbAddr, &cmd, 0, nullptr, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+// ---- status and reads (no remote control needed)
+
+bool OvixQd40Ctl::statusBit(int bit, int32_t* p, HRESULT& result) {
+    if (nullOut(p))
+        return (result = fail(E_POINTER, 518)), false;
+    if (!open_)
+        return (result = notOpen()), false;
+    uint16_t status = 0;
+    if (result = readStatusWord(status); failed(result))
+        return false;
+    *p = (status >> bit) & 1;
+    return true;
+}
+
+#define QD40_STATUS_BIT(name, bit)          \
+    HRESULT OvixQd40Ctl::name(int32_t* p) { \
+        HRESULT h = S_OK;                   \
+        statusBit(bit, p, h);               \
+        return h;                           \
+    }
+QD40_STATUS_BIT(get_IsRunning, kBitRunning)
+QD40_STATUS_BIT(get_IsWaiting, kBitWaiting)
+QD40_STATUS_BIT(get_IsRemote, kBitRemote)
+QD40_STATUS_BIT(get_IsMaster, kBitMaster)
+QD40_STATUS_BIT(get_NewMeas, kBitNewMeas)
+QD40_STATUS_BIT(get_Alarm1, kBitAlarm1)
+QD40_STATUS_BIT(get_Alarm2, kBitAlarm2)
+#undef QD40_STATUS_BIT
+
+HRESULT OvixQd40Ctl::GetStatus(int16_t* p) {
+    QD40_OUT_CHECK(p);
+    if (!open_)
+        return notOpen();
+    uint16_t status = 0;
+    if (HRESULT h = readStatusWord(status); failed(h))
+        return h;
+    *p = static_cast<int16_t>(status);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::get_DevType(std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (!open_)
+        return notOpen();
+    if (HRESULT h = link_->GetDevId(state_.conn.mbAddr, &devId_); failed(h))
+        return serverFailure(h);
+    *p = std::string(rules::deviceTypeText(devId_));
+    return S_OK;
+}
+
+#define QD40_VARIANT_READ(name, serverCall)                                         \
+    HRESULT OvixQd40Ctl::name(VariantBlob* p) {                                     \
+        QD40_OUT_CHECK(p);                                                          \
+        if (!open_)                                                                 \
+            return notOpen();                                                       \
+        Variant v;                                                                  \
+        int32_t err = 0;                                                            \
+        if (HRESULT h = link_->serverCall(state_.conn.mbAddr, &v, &err); failed(h)) \
+            return serverFailure(h);                                                \
+        *p = blobOf(v);                                                             \
+        return S_OK;                                                                \
+    }
+QD40_VARIANT_READ(GetCyStatus, GetCyStatus)
+QD40_VARIANT_READ(GetMemsStatus, GetMemsStatus)
+QD40_VARIANT_READ(GetChansResStatus, GetChansRes)
+QD40_VARIANT_READ(GetChansDelaysStatus, GetChansDelays)
+#undef QD40_VARIANT_READ
+
+HRESULT OvixQd40Ctl::checkedChannel(int16_t chan) {
+    return report(rules::checkChannelNumber(chan));
+}
+
+HRESULT OvixQd40Ctl::GetChans(int16_t first, int16_t qty, VariantBlob* pvValues,
+                              VariantBlob* pvErrors) {
+    if (nullOut(pvValues) || nullOut(pvErrors))
+        return fail(E_POINTER, 518);
+    if (first < 1 || first > cfg::kChannels || qty < 1 || first + qty > cfg::kChannels + 1)
+        return report(rules::checkChannelNumber(0));
+    if (!open_)
+        return notOpen();
+    VariantBlob cycle;
+    if (HRESULT h = GetCyStatus(&cycle); failed(h))
+        return h;
+    if (cycle.data.size() < kCycleStatusSize)
+        return report(Status::failure(E_FAIL, "The module's cycle status is too short"));
+    VariantBlob values{cfg::VT_ARRAY | cfg::VT_R4, 1, {}};
+    VariantBlob errors{cfg::VT_ARRAY | cfg::VT_I2, 1, {}};
+    for (int n = first; n < first + qty; ++n) {
+        const auto v = cycle.data.begin() + kCycleValuesOffset + 4 * (n - 1);
+        const auto e = cycle.data.begin() + kCycleErrorsOffset + 2 * (n - 1);
+        values.data.insert(values.data.end(), v, v + 4);
+        errors.data.insert(errors.data.end(), e, e + 2);
+    }
+    *pvValues = std::move(values);
+    *pvErrors = std::move(errors);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetChan(int16_t chan, float* pValue, int16_t* pError) {
+    if (nullOut(pValue) || nullOut(pError))
+        return fail(E_POINTER, 518);
+    VariantBlob values, errors;
+    if (HRESULT h = checkedChannel(chan); failed(h))
+        return h;
+    if (HRESULT h = GetChans(chan, 1, &values, &errors); failed(h))
+        return h;
+    *pValue = le::f32(values.data, 0);
+    *pError = le::i16(errors.data, 0);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetRel(int16_t relay, int32_t* pOn) {
+    QD40_OUT_CHECK(pOn);
+    if (!open_)
+        return notOpen();
+    const HRESULT h = link_->GetRel(state_.conn.mbAddr, static_cast<uint16_t>(relay), pOn);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetMemRecCount(int16_t block, uint32_t* pCount) {
+    QD40_OUT_CHECK(pCount);
+    if (!open_)
+        return notOpen();
+    if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
+        return h;
+    int32_t err = 0;
+    const HRESULT h =
+        link_->GetMemRecCount(state_.conn.mbAddr, static_cast<uint8_t>(block), pCount, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetMemRecords(int16_t block, uint32_t first, uint32_t qty, int32_t clear,
+                                   uint32_t* pRead, VariantBlob* pvRecords) {
+    if (nullOut(pRead) || nullOut(pvRecords))
+        return fail(E_POINTER, 518);
+    if (!open_)
+        return notOpen();
+    if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
+        return h;
+    Variant records;
+    int32_t err = 0;
+    const HRESULT h = link_->GetMemRecords(state_.conn.mbAddr, static_cast<uint8_t>(block), first,
+                                           qty, clear, pRead, &records, &err);
+    if (failed(h))
+        return serverFailure(h);
+    *pvRecords = blobOf(records);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetEvtCount(uint16_t* pCount) {
+    QD40_OUT_CHECK(pCount);
+    if (!open_)
+        return notOpen();
+    int32_t err = 0;
+    const HRESULT h = link_->GetEvtCount(state_.conn.mbAddr, pCount, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetEvts(uint16_t qty, uint16_t* pRead, VariantBlob* pvEvents) {
+    if (nullOut(pRead) || nullOut(pvEvents))
+        return fail(E_POINTER, 518);
+    if (!open_)
+        return notOpen();
+    Variant events;
+    int32_t err = 0;
+    const HRESULT h = link_->GetEvts(state_.conn.mbAddr, qty, pRead, &events, &err);
+    if (failed(h))
+        return serverFailure(h);
+    *pvEvents = blobOf(events);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::ClrEvts() {
+    if (!open_)
+        return notOpen();
+    int32_t err = 0;
+    const HRESULT h = link_->ClrEvts(state_.conn.mbAddr, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::get_DevVersion(std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (!open_)
+        return notOpen();
+    const HRESULT h = link_->GetDevVersion(state_.conn.mbAddr, p);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::get_DevFileVersion(std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = devFileVersion_;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetSentEmailCount(uint16_t* pCount) {
+    QD40_OUT_CHECK(pCount);
+    if (!open_)
+        return notOpen();
+    int32_t err = 0;
+    const HRESULT h = link_->GetSentEmailCount(state_.conn.mbAddr, pCount, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::SetSentEmailCount(uint16_t count) {
+    if (!open_)
+        return notOpen();
+    int32_t err = 0;
+    const HRESULT h = link_->SetSentEmailCount(state_.conn.mbAddr, count, &err);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetDate(double* pDate) {
+    QD40_OUT_CHECK(pDate);
+    if (!open_)
+        return notOpen();
+    const HRESULT h = link_->GetDate(state_.conn.mbAddr, pDate);
+    return failed(h) ? serverFailure(h) : S_OK;
+}
+
+HRESULT OvixQd40Ctl::ReadSetupName(std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (!open_)
+        return notOpen();
+    std::string version;
+    if (HRESULT h = link_->GetDevVersion(state_.conn.mbAddr, &version); failed(h))
+        return serverFailure(h);
+    // Test firmware from "Z.00" to below "Z.13" answers its setup name only under remote control.
+    const bool needsRemote = version >= "Z.00" && version < "Z.13";
+    bool taken = false;
+    if (needsRemote) {
+        if (HRESULT h = takeRemote(taken); failed(h))
+            return h;
+    }
+    HRESULT h = link_->ReadSetupName(state_.conn.mbAddr, p);
+    if (failed(h))
+        h = serverFailure(h);
+    return giveBack(taken, h);
+}
+
+HRESULT OvixQd40Ctl::GetQd40IUserRef(Qd40Link** pp) {
+    QD40_OUT_CHECK(pp);
+    *pp = open_ ? link_.get() : nullptr;
+    return S_OK;
+}
+
+// ---- configuration transfers
+
+HRESULT OvixQd40Ctl::SendCfg() {
+    if (!open_)
+        return notOpen();
+    uint16_t status = 0;
+    if (HRESULT h = readStatusWord(status); failed(h))
+        return h;
+    if (status & (1u << kBitRunning))
+        return fail(E_UNEXPECTED, 516);
+    bool taken = false;
+    if (HRESULT h = takeRemote(taken); failed(h))
+        return h;
+
+    const uint8_t addr = state_.conn.mbAddr;
+    int32_t err = 0;
+    const Variant full = Variant::bytes({state_.cfg.begin(), state_.cfg.end()});
+    const Variant res = Variant::bytes({state_.chansRes.begin(), state_.chansRes.end()});
+    const Variant email = Variant::bytes({state_.email.begin(), state_.email.end()});
+    const Variant masks =
+        Variant::bytes({state_.memsStatusMask.begin(), state_.memsStatusMask.end()});
+    HRESULT h = link_->SetFullCfg(addr, &full, &err);
+    if (succeeded(h))
+        h = link_->SetChansRes(addr, &res, &err);
+    if (succeeded(h))
+        h = link_->SetEmailCfg(addr, &email, &err);
+    if (succeeded(h))
+        h = link_->SetMemsStatusMask(addr, &masks, &err);
+    if (succeeded(h)) {
+        const auto block =
+            cfg::makeModuleExtBlock(ownFileVersion(), cfg::ConstQd40ExtCfg(state_.ext));
+        const auto regs = cfg::bytesToRegisters(block);
+        h = link_->SendRegs(addr, cfg::kExtBlockRegister, cfg::kExtBlockRegisters,
+                            Variant::words(regs, server::VT_UI2), &err);
+    }
+    if (failed(h))
+        h = serverFailure(h);
+    return giveBack(taken, h);
+}
+
+HRESULT OvixQd40Ctl::readExtArea(int16_t registers, std::vector<uint8_t>& bytes) {
+    Variant v;
+    int32_t err = 0;
+    const HRESULT h =
+        link_->ReadRegs(state_.conn.mbAddr, cfg::kExtBlockRegister, registers, 1, &v, &err);
+    if (failed(h))
+        return serverFailure(h);
+    if (v.data.size() < size_t(registers) * 2)
+        return report(Status::failure(E_FAIL, "The module answered fewer registers than asked"));
+    // ReadRegs gives each register as a little-endian word: the block's own byte order.
+    bytes.assign(v.data.begin(), v.data.begin() + registers * 2);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::ReadCfg() {
+    if (!open_)
+        return notOpen();
+    bool taken = false;
+    if (HRESULT h = takeRemote(taken); failed(h))
+        return h;
+    const uint8_t addr = state_.conn.mbAddr;
+    int32_t err = 0;
+    Variant full, res, email, masks;
+    HRESULT h = link_->GetFullCfg(addr, &full, &err);
+    if (succeeded(h))
+        h = link_->GetChansRes(addr, &res, &err);
+    if (succeeded(h))
+        h = link_->GetEmailCfg(addr, &email, &err);
+    if (succeeded(h))
+        h = link_->GetMemsStatusMask(addr, &masks, &err);
+    if (failed(h))
+        return giveBack(taken, serverFailure(h));
+
+    CtlState next = state_;
+    const Status unpacked[] = {cfg::unpackBlob(blobOf(full), next.cfg),
+                               cfg::unpackBlob(blobOf(res), next.chansRes),
+                               cfg::unpackBlob(blobOf(email), next.email),
+                               cfg::unpackBlob(blobOf(masks), next.memsStatusMask)};
+    for (const Status& st : unpacked)
+        if (!st.isOk())
+            return giveBack(taken, report(st));
+    fixChannelResolutions(next.cfg, next.chansRes);
+
+    std::vector<uint8_t> block;
+    if (h = readExtArea(cfg::kExtBlockRegisters, block); failed(h))
+        return giveBack(taken, h);
+    const cfg::ConstModuleExtBlock ext(block);
+    if (cfg::isTrustedIdentity(ext.identity(), ownFileVersion())) {
+        const auto carried = ext.ext().bytes();
+        std::copy(carried.begin(), carried.end(), next.ext.begin());
+    } else
+        next.ext.fill(0);
+    state_ = next;
+    changed();
+    return giveBack(taken, S_OK);
+}
+
+HRESULT OvixQd40Ctl::SendCfgFileIdn(uint32_t time, const std::string& name) {
+    if (!open_)
+        return notOpen();
+    uint16_t status = 0;
+    if (HRESULT h = readStatusWord(status); failed(h))
+        return h;
+    if (status & (1u << kBitRunning))
+        return fail(E_UNEXPECTED, 516);
+    return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
+        const auto idn = cfg::makeCfgIdentity(ownFileVersion(), name, time);
+        const auto regs = cfg::bytesToRegisters(idn);
+        return l.SendRegs(a, cfg::kExtBlockRegister, cfg::kCfgIdentityRegisters,
+                          Variant::words(regs, server::VT_UI2), e);
+    });
+}
+
+HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
+    if (nullOut(pTime) || nullOut(pName))
+        return fail(E_POINTER, 518);
+    if (!open_)
+        return notOpen();
+    bool taken = false;
+    if (HRESULT h = takeRemote(taken); failed(h))
+        return h;
+    std::vector<uint8_t> bytes;
+    HRESULT h = readExtArea(cfg::kCfgIdentityRegisters, bytes);
+    if (succeeded(h)) {
+        const cfg::ConstCfgIdentity idn(bytes);
+        if (cfg::isTrustedIdentity(idn, ownFileVersion())) {
+            *pName = idn.cfgName();
+            *pTime = idn.cfgTime();
+        }
+    }
+    return giveBack(taken, h);
+}
+
+// ---- offline members
+
+HRESULT OvixQd40Ctl::get_Version(std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = version::ovixqd40::kProductVersion;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetBinVersion(uint32_t* pMS, uint32_t* pLS, int32_t* pError) {
+    if (nullOut(pMS) || nullOut(pLS) || nullOut(pError))
+        return fail(E_POINTER, 518);
+    *pMS = ownFileVersion().ms;
+    *pLS = ownFileVersion().ls;
+    *pError = 0;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::Fct2str(int16_t fct, std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = std::string(cfg::functionText(fct));
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::Rge2str(int16_t fct, int16_t rge, std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = std::string(cfg::rangeText(fct, rge));
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetChanMnemo(int16_t chan, std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (HRESULT h = checkedChannel(chan); failed(h))
+        return h;
+    *p = cfg::ConstQd40ExtCfg(state_.ext).chanMnemonic(chan);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetChanUnit(int16_t chan, std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (HRESULT h = checkedChannel(chan); failed(h))
+        return h;
+    *p = cfg::ConstQd40ExtCfg(state_.ext).chanUnit(chan);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetChanDefMnemo(int16_t chan, std::string* p) {
+    QD40_OUT_CHECK(p);
+    if (HRESULT h = checkedChannel(chan); failed(h))
+        return h;
+    *p = cfg::defaultMnemonic(chan);
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetRgeDefUnit(int16_t fct, int16_t rge, std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = std::string(cfg::defaultUnit(fct, rge));
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetQd40Mnemo(std::string* p) {
+    QD40_OUT_CHECK(p);
+    *p = cfg::ConstQd40ExtCfg(state_.ext).moduleMnemonic();
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetCfgMinAcqPeriod(const VariantBlob& vCfg, uint32_t* pMinAcqMs,
+                                        uint32_t* pAuxMs, int32_t* pCode) {
+    if (nullOut(pMinAcqMs) || nullOut(pAuxMs) || nullOut(pCode))
+        return fail(E_POINTER, 518);
+    rules::MinPeriods periods;
+    if (HRESULT h = report(rules::getCfgMinAcqPeriod(vCfg, &periods)); failed(h))
+        return h;
+    *pMinAcqMs = periods.minAcqPeriodMs;
+    *pAuxMs = periods.auxPeriodMs;
+    *pCode = periods.errCode;
+    return S_OK;
+}
+
+HRESULT OvixQd40Ctl::GetDefChanResol(int16_t fct, int16_t rge, int16_t acc, float* pRound,
+                                     uint16_t* pResol) {
+    if (nullOut(pRound) || nullOut(pResol))
+        return fail(E_POINTER, 518);
+    const rules::DefaultResolution r = rules::defaultChanResol(fct, rge, acc);
+    *pRound = r.roundStep;
+    *pResol = r.decimals;
+    return S_OK;
+}
+
+#undef QD40_OUT_CHECK
+
+}  // namespace qd40::ctl
