@@ -9,7 +9,8 @@
 //   o.args = {"--time-scale", "100", "--echo"};    // any other qd40sim option
 //   SimProcess line(o);                            // line.rtuPath() is the serial device
 //
-// The program is $QD40_BIN_DIR/qd40sim (set by qd40_add_test). Each instance
+// The program is $QD40_BIN_DIR/qd40sim (set by qd40_add_test), else the
+// qd40sim beside the running test executable. Each instance
 // works in a private temporary folder (removed at the end) holding the
 // pseudo-terminal link and the faults file; the wait for the simulator's
 // "listening ..." lines is bounded. The destructor stops the simulator by its
