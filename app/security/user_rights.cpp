@@ -250,6 +250,32 @@ bool CUserRights::deleteUser(int index) {
     return true;
 }
 
+bool CUserRights::acceptUserEdit(int index, const CUser& edited) {
+    if (const auto message = checkUserEdit(index, edited)) {
+        show(message->textId, message->args);
+        return false;
+    }
+    if (index < 0) {
+        CUser user;
+        user.name = edited.name;
+        user.identifier = edited.identifier;
+        user.supervisor = edited.supervisor;
+        user.groups = edited.groups;
+        user.forceExpiry(clock_.now() - 1);  // expired already: no password yet
+        addUser(std::move(user));
+    } else {
+        if (index >= static_cast<int>(users_.size()))
+            return false;
+        CUser user = users_[static_cast<size_t>(index)];
+        user.name = edited.name;
+        user.identifier = edited.identifier;
+        user.supervisor = edited.supervisor;
+        user.groups = edited.groups;
+        updateUser(index, std::move(user));
+    }
+    return save();
+}
+
 std::optional<Message> CUserRights::checkUserEdit(int index, const CUser& edited) const {
     if (!edited.supervisor && !edited.isInAnyGroup())
         return Message{text::kUserNeedsGroup, {}};

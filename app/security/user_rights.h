@@ -134,6 +134,11 @@ public:
     // Removes user index and writes USER_DELETE; deleting the connected user
     // ends the connection.
     bool deleteUser(int index);
+    // The user dialog's OK: runs the checks (showing the first failure, the
+    // dialog then stays open), then adds the user (password expired, so that
+    // it is chosen at the first connection) or updates the name, identifier,
+    // supervisor flag and groups of user index, and saves.
+    bool acceptUserEdit(int index, const CUser& edited);
     // The checks of the user dialog's OK, in order; nullopt when the edit is
     // acceptable. index is the edited user's position, or -1 for a new user.
     std::optional<Message> checkUserEdit(int index, const CUser& edited) const;

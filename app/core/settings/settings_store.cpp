@@ -69,8 +69,9 @@ bool RegistrySettingsStore::writeString(const std::string& section,
                                         const std::optional<std::string>& entry,
                                         const std::optional<std::string>& value) {
     if (!entry) {
-        // The whole section goes, with its values.
-        if (!openApplicationKey())
+        // The whole section goes, with its values; without a section name
+        // that would be the application key itself, which is refused.
+        if (section.empty() || !openApplicationKey())
             return false;
         return registry_.deleteKey(hive_, sectionKeyPath(section));
     }

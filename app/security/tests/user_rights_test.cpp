@@ -306,3 +306,39 @@ TEST_F(UserRightsTest, ACountBeyondTheStoredRecordsStopsAtTheFirstMissingOne) {
 
 }  // namespace
 }  // namespace qd40::security
+
+namespace qd40::security {
+namespace {
+
+TEST_F(UserRightsTest, AcceptingTheUserDialogKeepsThePasswordAndANewUserChoosesOneAtConnection) {
+    rights->load();
+    rights->addUser(newUser("Jane Doe", "JDOE", "secret1", false, {true}));
+    CUser edited;
+    edited.name = "Jane Smith";
+    edited.identifier = "jsmith";
+    edited.groups = {false, true};
+    edited.password = "ignored";
+    ASSERT_TRUE(rights->acceptUserEdit(0, edited));
+    EXPECT_TRUE(connect("JSMITH", "secret1"));
+    ASSERT_TRUE(rights->DisconnectUser(false));
+
+    CUser fresh;
+    fresh.name = "New Person";
+    fresh.identifier = "newp";
+    EXPECT_FALSE(rights->acceptUserEdit(-1, fresh));
+    EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kUserNeedsGroup});
+    fresh.groups[2] = true;
+    ASSERT_TRUE(rights->acceptUserEdit(-1, fresh));
+    EXPECT_EQ(store.readInt("Users", "Qty", 0), 2);
+
+    prompter.shown.clear();
+    prompter.connections.push_back(ConnectionEntry{"NEWP", "", false});
+    prompter.passwords = {PasswordEntry{"", "first1", "first1"}};
+    EXPECT_TRUE(rights->ConnectUser());
+    EXPECT_EQ(prompter.shownIds(),
+              (std::vector<int>{text::kPasswordExpired, text::kPasswordRecorded}));
+    EXPECT_TRUE(rights->users()[1].history.empty()) << "no previous password";
+}
+
+}  // namespace
+}  // namespace qd40::security

@@ -68,6 +68,9 @@ TEST_F(SettingsStoreTest, NoValueDeletesTheEntryAndNoEntryDeletesTheSection) {
     EXPECT_EQ(machine.readString("Users", "User2", "gone"), "gone");
     EXPECT_EQ(machine.readString("Users", "User1", ""), "one");
 
+    EXPECT_FALSE(machine.writeString("", std::nullopt, std::nullopt));
+    EXPECT_EQ(machine.readString("Users", "User1", ""), "one");
+
     EXPECT_TRUE(machine.writeString("Users", std::nullopt, std::nullopt));
     EXPECT_EQ(machine.readString("Users", "User1", "gone"), "gone");
     EXPECT_EQ(machine.readInt("Users", "Qty", -3), -3);
