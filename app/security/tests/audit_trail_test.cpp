@@ -1,6 +1,9 @@
 #include "app/security/audit_trail.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "app/security/scramble.h"
 #include "app/security/tests/rights_fixture.h"
@@ -58,6 +61,31 @@ TEST(AuditTrailWriterTest, AFailureIsReportedAndLeavesNothing) {
     EXPECT_NE(status.error.description.find("Unable to write the records in the file"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(writer.currentFile()));
+}
+
+TEST(AuditTrailWriterTest, ALineCutShortByAFullFileIsTakenBackWhole) {
+    TempFolder folder;
+    FakeClock clock;
+    AuditTrailWriter writer(folder.path(), clock, "Tavik", "B.10");
+    ASSERT_TRUE(writer.append("JDOE", "CONNECT", {}));
+    const auto file = writer.currentFile();
+    const auto before = std::filesystem::file_size(file);
+
+    // Room for a few bytes only: the write stops part-way through the line.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = before + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status status = writer.append("JDOE", "MESSAGE", {std::string(200, 'x')});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_FALSE(status);
+    EXPECT_EQ(std::filesystem::file_size(file), before);
+    ASSERT_TRUE(writer.append("JDOE", "DISCONNECT", {}));
+    EXPECT_EQ(auditEvents(file), (std::vector<std::string>{"2026-03-07 10:00:00,JDOE,CONNECT",
+                                                           "2026-03-07 10:00:00,JDOE,DISCONNECT"}));
 }
 
 TEST(AuditTrailReaderTest, SkipsThePlainHeaderAndUnscramblesTheRest) {
