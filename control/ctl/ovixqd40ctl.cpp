@@ -213,14 +213,15 @@ HRESULT OvixQd40Ctl::put_IpAddr(const std::string& v) {
 }
 HRESULT OvixQd40Ctl::get_Port(int32_t* p) {
     QD40_OUT_CHECK(p);
-    *p = state_.conn.port;
+    *p = portNumber();
     return S_OK;
 }
 HRESULT OvixQd40Ctl::put_Port(int32_t v) {
-    // The port persists as a 16-bit value: anything wider cannot be kept.
-    if (v < INT16_MIN || v > INT16_MAX)
+    // The port persists as a 16-bit value: a TCP port above 32767 keeps its
+    // bit pattern; anything wider cannot be kept.
+    if (v < INT16_MIN || v > UINT16_MAX)
         return fail(E_INVALIDARG, 517);
-    state_.conn.port = static_cast<int16_t>(v);
+    state_.conn.port = static_cast<int16_t>(static_cast<uint16_t>(v));
     changed();
     return S_OK;
 }
@@ -291,7 +292,7 @@ HRESULT OvixQd40Ctl::get_IsOpen(int32_t* p) {
 }
 
 HRESULT OvixQd40Ctl::pushPortSettings() {
-    const int32_t port = state_.conn.port;
+    const int32_t port = portNumber();
     HRESULT h = link_->PutAvailableComX(port, 1);
     if (succeeded(h))
         h = link_->PutBaudRateComX(port, state_.conn.baudRate);
@@ -351,7 +352,7 @@ HRESULT OvixQd40Ctl::Open() {
 }
 
 HRESULT OvixQd40Ctl::openSteps() {
-    const int32_t port = state_.conn.port;
+    const int32_t port = portNumber();
     if (state_.conn.serial && !state_.conn.ovixQd40SvrParams) {
         if (HRESULT h = pushPortSettings(); failed(h))
             return h;

@@ -182,6 +182,8 @@ private:
     HRESULT readStatusWord(uint16_t& status);
     HRESULT readExtArea(int16_t registers, std::vector<uint8_t>& bytes);
     void clearConnection();
+    // The persisted 16-bit port as the COM or TCP port number it stands for.
+    int32_t portNumber() const { return static_cast<uint16_t>(state_.conn.port); }
 
     Qd40Factory factory_;
     CtlContainer* container_;
