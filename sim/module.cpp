@@ -8,6 +8,8 @@
 #include <numbers>
 #include <sstream>
 
+#include "common/config/cfg_defaults.h"
+#include "common/config/code_tables.h"
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
@@ -126,6 +128,22 @@ bool isAcquisitionConfig(Area a) {
            a == Area::MemCfg;
 }
 
+// Byte offset in the full configuration record of a configuration register,
+// -1 for any other register.
+int cfgOffset(int a) {
+    if (a == 5000)
+        return 0;
+    if (a >= 5001 && a <= 5005)
+        return 2 + 2 * (a - 5001);
+    if (a >= 2000 && a < 5000 && (a - 2000) % 100 < 72)
+        return 12 + 144 * ((a - 2000) / 100) + 2 * ((a - 2000) % 100);
+    if (a >= 5100 && a <= 5259)
+        return 4332 + 2 * (a - 5100);
+    if (a >= 5006 && a <= 5021)
+        return 4652 + 2 * (a - 5006);
+    return -1;
+}
+
 uint16_t be16(std::span<const uint8_t> b, size_t off) {
     return uint16_t(b[off] << 8 | b[off + 1]);
 }
@@ -138,8 +156,6 @@ void put16(Pdu& p, uint16_t v) {
     p.push_back(uint8_t(v >> 8));
     p.push_back(uint8_t(v));
 }
-
-constexpr int kRangeCounts[8] = {1, 5, 2, 5, 1, 13, 14, 1};
 
 RawRecord makeRecord(uint16_t word0, uint16_t word1, uint32_t payload) {
     RawRecord r{};
@@ -198,42 +214,34 @@ Module::Module(const ModuleOptions& options, uint64_t clockMs)
     : opt_(options), hr_(65536, 0), clockOffset_(int64_t(clockMs)) {
     // Factory configuration: the defaults of a new configuration record with a
     // small demonstration programme (four channels, block 1 recording).
-    hr_[5000] = 0;
-    hr_[5001] = 0x2A00;
-    hr_[5002] = 0x000F;
-    hr_[5003] = 0;
-    hr_[5004] = 1000;
-    hr_[5005] = 10000;
-    for (int ch = 1; ch <= 30; ++ch) {
-        const int b = chanBase(ch);
-        hr_[b] = 0x1000;
-        hr_[b + 2] = 0xFFFF;  // default value "MAX" (0x7F7FFFFF, low word first)
-        hr_[b + 3] = 0x7F7F;
-        for (int k = 0; k < 4; ++k)
-            hr_[b + 4 + 5 * k] = 0x0101;
+    cfg::FullCfgData image = cfg::defaultFullCfg();
+    cfg::FullCfgView v(image);
+    v.setChansToScan(0x0000000F);
+    const struct {
+        int function, range, connection;
+        bool rjc;
+    } demo[4] = {{cfg::kFctVdc, 2, cfg::kConn1Wire, false},  // 5 V
+                 {cfg::kFctTc, 0, cfg::kConn1Wire, true},    // K
+                 {cfg::kFctRt, 1, cfg::kConn4Wires, false},  // Pt100
+                 {cfg::kFctCurrent, 0, cfg::kConn1Wire, false}};
+    for (int ch = 1; ch <= 4; ++ch) {
+        const cfg::ChannelCfg c = v.channel(ch);
+        c.setFunction(demo[ch - 1].function);
+        c.setRange(demo[ch - 1].range);
+        c.setConnection(demo[ch - 1].connection);
+        c.setRjc(demo[ch - 1].rjc);
     }
-    hr_[chanBase(1)] = 0x1021;  // Vdc, 5 V
-    hr_[chanBase(2)] = 0x1806;  // TC K with reference junction compensation
-    hr_[chanBase(3)] = 0x1315;  // RT Pt100, 4 wires
-    hr_[chanBase(4)] = 0x1004;  // current 20 mA
-    // Channel 1, limit 1: high level 3 V, hysteresis 0.5 V, in use.
-    hr_[chanBase(1) + 4] = 0x0301;
-    const uint32_t level = std::bit_cast<uint32_t>(3.0f);
-    const uint32_t hyst = std::bit_cast<uint32_t>(0.5f);
-    hr_[chanBase(1) + 5] = uint16_t(level);
-    hr_[chanBase(1) + 6] = uint16_t(level >> 16);
-    hr_[chanBase(1) + 7] = uint16_t(hyst);
-    hr_[chanBase(1) + 8] = uint16_t(hyst >> 16);
-    hr_[5006] = 0x0001;  // channel 1 limit 1 raises global alarm 1
-    for (int m = 1; m <= 10; ++m) {
-        const int b = blockBase(m);
-        hr_[b + 2] = 0xFFFF;
-        hr_[b + 3] = 0x3FFF;
-        hr_[b + 4] = 1;   // opening: "Opening Acquisition"
-        hr_[b + 13] = 8;  // recording: every N cycles
-        hr_[b + 14] = 1;
-    }
-    hr_[blockBase(1)] = 10000;
+    // Channel 1, limit 1: high level 3 V, hysteresis 0.5 V, raising global alarm 1.
+    const cfg::LimitCfg lim = v.channel(1).limit(1);
+    lim.setInUse(true);
+    lim.setLevel(3.0f);
+    lim.setHysteresis(0.5f);
+    v.setGlobalAlarmMask(1, 1, 0x1);
+    v.memBlock(1).setSize(10000);
+    for (int a = 0; a < 65536; ++a)
+        if (const int off = cfgOffset(a); off >= 0)
+            hr_[a] = le::u16(image, size_t(off));
+    cfg_ = image;
     hr_[5263] = 0x0001;
     for (int ch = 0; ch < 30; ++ch)
         hr_[6140 + ch] = 6;
@@ -450,7 +458,7 @@ uint16_t Module::checkRemote(int port) const {
 uint16_t Module::checkRelayWrite(int port, int relay) const {
     if (uint16_t e = checkRemote(port))
         return e;
-    if (!(reg(5000) & (1 << (3 + relay))))
+    if (!(cfg().relayModbus(relay + 1)))
         return err::kRelayNotModbus;
     return 0;
 }
@@ -546,9 +554,9 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
                 continue;
             const uint16_t w = newValue(a);
             const int fn = w & 0xF, range = (w >> 4) & 0xF;
-            if (fn >= 8)
+            if (fn > cfg::kFctContact)
                 return refuse(f, err::kWrongFunction);
-            if (range >= kRangeCounts[fn])
+            if (fn != cfg::kFctNotProg && range >= cfg::rangeCount(fn))
                 return refuse(f, err::kWrongRange);
         }
     }
@@ -591,12 +599,12 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
         return okAnswer;
     }
     for (int a = start; a < end; ++a)
-        hr_[a] = values[a - start];
+        setReg(a, values[a - start]);
     dirty_ = true;
     if (mems) {
         // A block made smaller than its contents keeps its newest records.
         for (int m = 1; m <= 10; ++m) {
-            const uint32_t size = reg32(blockBase(m));
+            const uint32_t size = cfg().memBlock(m).size();
             auto& recs = blocks_[m - 1].records;
             while (recs.size() > size)
                 recs.pop_front();
@@ -677,9 +685,9 @@ uint16_t Module::execute(int port, bool block) {
             if (uint16_t e = blockArg(b))
                 return e;
             Block& blk = blocks_[b - 1];
-            const uint32_t size = reg32(blockBase(b));
-            const uint16_t opening = reg(blockBase(b) + 4);
-            const uint16_t closing = reg(blockBase(b) + 7);
+            const uint32_t size = cfg().memBlock(b).size();
+            const uint16_t opening = cfg().memBlock(b).openingWord();
+            const uint16_t closing = cfg().memBlock(b).closingWord();
             switch (code) {
                 case 7:
                     if (size == 0)
@@ -704,8 +712,8 @@ uint16_t Module::execute(int port, bool block) {
                     if (blk.state != BlockState::Recording)
                         return err::kBlockNotRunning;
                     if (blk.closingCountdown < 0 && (closing & 0xF) != 0)
-                        blk.closingCountdown = reg32(blockBase(b) + 10);
-                    if ((reg(blockBase(b) + 13) & 0x2) && cycleCount_ > 0)
+                        blk.closingCountdown = cfg().memBlock(b).closingDelayCycles();
+                    if (cfg().memBlock(b).recordOnTrig() && cycleCount_ > 0)
                         recordCycle(b);
                     return 0;
                 case 10:
@@ -905,25 +913,25 @@ void Module::boardInit() {
 // ---------------------------------------------------------------------------
 // Configuration decoding
 
-float Module::regF32(int addr) const {
-    return std::bit_cast<float>(reg32(addr));
+void Module::setReg(int addr, uint16_t v) {
+    hr_[addr] = v;
+    if (const int off = cfgOffset(addr); off >= 0)
+        le::setU16(cfg_, size_t(off), v);
 }
 
 uint32_t Module::periodMs() const {
-    static constexpr uint32_t units[4] = {1, 10, 100, 1000};
-    const int unit = (reg(5001) >> 5) & 7;
-    const uint32_t ms = uint32_t(reg(5004)) * (unit < 4 ? units[unit] : 1);
+    const uint32_t ms = uint32_t(cfg().acqPeriod()) * cfg::periodUnitMs(cfg().periodUnit());
     return std::max<uint32_t>(ms, 1);
 }
 
 bool Module::programmed(int ch) const {
-    const int fn = reg(chanBase(ch)) & 0xF;
+    const int fn = cfg().channel(ch).function();
     return fn != 0;
 }
 
 uint32_t Module::measuringMs(int ch) const {
     static constexpr uint32_t bySpeed[4] = {100, 40, 20, 20};
-    return bySpeed[(reg(chanBase(ch)) >> 12) & 3] + reg(chanBase(ch) + 1);
+    return bySpeed[cfg().channel(ch).speed()] + cfg().channel(ch).delayMs();
 }
 
 uint16_t Module::channelOffsetWord(int ch) const {
@@ -944,7 +952,7 @@ bool Module::configWhileRunningAllowed() const {
 
 uint16_t Module::statusWord(int port) const {
     uint16_t w = 0;
-    const int mode = reg(5001) & 7;
+    const int mode = cfg().execMode();
     if (running_)
         w |= 1 << 0;
     if (waiting_)
@@ -1008,15 +1016,15 @@ uint16_t Module::startRun(int option) {
         return 0;
     for (int b = 1; b <= 10; ++b) {
         const Block& blk = blocks_[b - 1];
-        if (reg32(blockBase(b)) && !blk.records.empty() && !(reg(blockBase(b) + 4) & 0x4000) &&
+        if (cfg().memBlock(b).size() && !blk.records.empty() && !(cfg().memBlock(b).reopenable()) &&
             option < 0)
             return err::kNotReopenable;
     }
     for (int b = 1; b <= 10; ++b) {
         Block& blk = blocks_[b - 1];
-        if (reg32(blockBase(b)) == 0)
+        if (cfg().memBlock(b).size() == 0)
             continue;
-        const bool reopenable = reg(blockBase(b) + 4) & 0x4000;
+        const bool reopenable = cfg().memBlock(b).reopenable();
         if (!blk.records.empty() && !reopenable) {
             if (option == 2)
                 continue;
@@ -1029,7 +1037,7 @@ uint16_t Module::startRun(int option) {
     }
     running_ = true;
     cycleCount_ = 0;
-    if (((reg(5001) >> 3) & 3) == 0)
+    if ((cfg().acqOpening()) == 0)
         openAcquisition();
     else
         waiting_ = true;
@@ -1038,11 +1046,11 @@ uint16_t Module::startRun(int option) {
 
 void Module::openAcquisition() {
     acqOpen_ = true;
-    const int mode = reg(5001) & 7;
+    const int mode = cfg().execMode();
     waiting_ = mode > 2;
     nextCycle_ = mode <= 2 ? uptime_ : UINT64_MAX;
     for (int b = 1; b <= 10; ++b)
-        if (blocks_[b - 1].state == BlockState::Armed && (reg(blockBase(b) + 4) & 0xF) <= 1)
+        if (blocks_[b - 1].state == BlockState::Armed && cfg().memBlock(b).openingCondition() <= 1)
             openBlock(b);
 }
 
@@ -1065,7 +1073,7 @@ uint16_t Module::trigger() {
         openAcquisition();
         return 0;
     }
-    const int mode = reg(5001) & 7;
+    const int mode = cfg().execMode();
     if (mode >= 3)
         runCycle();
     else if (mode == 2)
@@ -1073,14 +1081,14 @@ uint16_t Module::trigger() {
     // The trigger also stands for the TRIG input seen by the memory blocks.
     for (int b = 1; b <= 10; ++b) {
         Block& blk = blocks_[b - 1];
-        const int opening = reg(blockBase(b) + 4) & 0xF;
-        const int closing = reg(blockBase(b) + 7) & 0xF;
+        const int opening = cfg().memBlock(b).openingCondition();
+        const int closing = cfg().memBlock(b).closingEvent();
         if (blk.state == BlockState::Armed && (opening == 2 || opening == 3))
             openBlock(b);
         else if (blk.state == BlockState::Recording) {
             if ((closing == 2 || closing == 3) && blk.closingCountdown < 0)
-                blk.closingCountdown = reg32(blockBase(b) + 10);
-            if ((reg(blockBase(b) + 13) & 0x2) && cycleCount_ > 0)
+                blk.closingCountdown = cfg().memBlock(b).closingDelayCycles();
+            if (cfg().memBlock(b).recordOnTrig() && cycleCount_ > 0)
                 recordCycle(b);
         }
     }
@@ -1117,7 +1125,7 @@ void Module::runCycle() {
     errorMask_ = 0;
     for (int c = 1; c <= 30; ++c) {
         Channel& chan = ch_[c - 1];
-        const int base = chanBase(c);
+        const cfg::ConstChannelCfg cc = cfg().channel(c);
         if (!(scan & (1u << (c - 1))) || !programmed(c)) {
             chan.measured = false;
             chan.value = 0;
@@ -1127,25 +1135,23 @@ void Module::runCycle() {
         offset += measuringMs(c);
         chan.measured = true;
         chan.error = 0;
-        const uint16_t flags = reg(base);
         const double t = double(cycleClockMs_ + offset) / 1000.0;
         std::optional<double> v;
         int16_t code = failure_[c - 1];
         if (code == 0) {
-            v = synthValue(c, flags & 0xF, (flags >> 4) & 0xF, t);
-            const uint16_t points = reg(base + 25);
-            if (points >= 2 && points <= 11) {
-                const float x0 = regF32(base + 26), xn = regF32(base + 26 + 4 * (points - 1));
-                if (*v < x0)
+            v = synthValue(c, cc.function(), cc.range(), t);
+            // Linearisation through the channel's points; outside them, errors 11 and 12.
+            const int points = cc.linCount();
+            if (points >= cfg::kMinLinPoints && points <= cfg::kMaxLinPoints) {
+                if (*v < cc.linPoint(0).x)
                     code = 11;
-                else if (*v > xn)
+                else if (*v > cc.linPoint(points - 1).x)
                     code = 12;
                 else {
                     for (int i = 0; i + 1 < points; ++i) {
-                        const float xa = regF32(base + 26 + 4 * i), ya = regF32(base + 28 + 4 * i);
-                        const float xb = regF32(base + 30 + 4 * i), yb = regF32(base + 32 + 4 * i);
-                        if (*v <= xb) {
-                            v = xb == xa ? ya : ya + (yb - ya) * (*v - xa) / (xb - xa);
+                        const cfg::LinPoint a = cc.linPoint(i), b = cc.linPoint(i + 1);
+                        if (*v <= b.x) {
+                            v = b.x == a.x ? a.y : a.y + (b.y - a.y) * (*v - a.x) / (b.x - a.x);
                             break;
                         }
                     }
@@ -1154,7 +1160,7 @@ void Module::runCycle() {
         }
         if (code != 0) {
             chan.error = code;
-            chan.value = regF32(base + 2);
+            chan.value = cc.defaultValue();
             errorMask_ |= 1u << (c - 1);
             if (!(oldErrors & (1u << (c - 1))))
                 addEvent(uint16_t(kEventChannelError | (uint16_t(code) & 0xFFF)), uint16_t(c));
@@ -1183,31 +1189,29 @@ void Module::runCycle() {
     // Memory blocks.
     for (int b = 1; b <= 10; ++b) {
         Block& blk = blocks_[b - 1];
-        const int base = blockBase(b);
-        const uint16_t opening = reg(base + 4);
+        const cfg::ConstMemBlockCfg mb = cfg().memBlock(b);
         if (blk.state == BlockState::Armed && acqOpen_) {
-            const int cond = opening & 0xF;
-            if (cond <= 1 || (cond >= 4 && cond <= 7 && alarmCondition(opening, reg32(base + 5))))
+            const int cond = mb.openingCondition();
+            if (cond <= cfg::kOpenAcquisition ||
+                (cond >= cfg::kAlarmAtLeastOne && cond <= cfg::kAlarmNone &&
+                 alarmCondition(mb.openingWord(), mb.openingChans())))
                 openBlock(b);
         }
         if (blk.state != BlockState::Recording)
             continue;
-        const uint16_t recording = reg(base + 13);
-        const uint32_t n = std::max<uint32_t>(reg32(base + 14), 1);
-        bool record = (recording & 0x8) && blk.cyclesSinceOpen % n == 0;
-        const uint32_t recorded = reg32(base + 2);
+        const uint32_t n = std::max<uint32_t>(mb.everyN(), 1);
+        bool record = mb.recordEvery() && blk.cyclesSinceOpen % n == 0;
         for (int k = 0; k < 4; ++k)
-            if ((recording & (0x10 << k)) && (changedAlarmMask_[k] & recorded))
+            if ((mb.recordAlarmLimits() & (1u << k)) && (changedAlarmMask_[k] & mb.chansToRecord()))
                 record = true;
         if (record)
             recordCycle(b);
         if (blk.state != BlockState::Recording)
             continue;
-        const uint16_t closing = reg(base + 7);
-        const int ev = closing & 0xF;
-        if (blk.closingCountdown < 0 && ev >= 4 && ev <= 7 &&
-            alarmCondition(closing, reg32(base + 8)))
-            blk.closingCountdown = reg32(base + 10);
+        const int ev = mb.closingEvent();
+        if (blk.closingCountdown < 0 && ev >= cfg::kAlarmAtLeastOne && ev <= cfg::kAlarmNone &&
+            alarmCondition(mb.closingWord(), mb.closingChans()))
+            blk.closingCountdown = mb.closingDelayCycles();
         if (blk.closingCountdown == 0)
             closeBlock(b);
         else if (blk.closingCountdown > 0)
@@ -1220,19 +1224,19 @@ void Module::evaluateLimits() {
     std::array<uint32_t, 4> mask{}, changed{};
     for (int c = 1; c <= 30; ++c) {
         Channel& chan = ch_[c - 1];
-        const int base = chanBase(c);
+        const cfg::ConstChannelCfg cc = cfg().channel(c);
         for (int k = 0; k < 4; ++k) {
             Limit& lim = chan.limits[k];
             const bool before = lim.alarm;
-            const uint16_t flags = reg(base + 4 + 5 * k);
-            if (!chan.measured || !(flags & 0x200)) {
+            const cfg::ConstLimitCfg lc = cc.limit(k + 1);
+            if (!chan.measured || !lc.inUse()) {
                 lim.alarm = false;
                 lim.count = 0;
             } else if (chan.error == 0) {
-                const float level = regF32(base + 5 + 5 * k);
-                const float hyst = regF32(base + 7 + 5 * k);
-                const bool high = flags & 0x100;
-                const uint32_t needed = std::max<uint32_t>(flags & 0xFF, 1);
+                const float level = lc.level();
+                const float hyst = lc.hysteresis();
+                const bool high = lc.high();
+                const uint32_t needed = std::max<uint32_t>(lc.counter(), 1);
                 const float v = chan.value;
                 if (!lim.alarm) {
                     if (high ? v > level : v < level) {
@@ -1284,14 +1288,13 @@ void Module::updateOutputs() {
     for (int g = 0; g < 2; ++g) {
         bool on = false;
         for (int k = 0; k < 4; ++k)
-            on |= (alarmMask_[k] & reg32(5006 + 8 * g + 2 * k)) != 0;
+            on |= (alarmMask_[k] & cfg().globalAlarmMask(g + 1, k + 1)) != 0;
         alg_[g] = on;
     }
     for (int r = 0; r < 2; ++r) {
-        const bool modbus = reg(5000) & (1 << (3 + r));
-        if (!modbus)
+        if (!cfg().relayModbus(r + 1))
             relayCoil_[r] = alg_[r];
-        const bool reverse = reg(5000) & (1 << (1 + r));
+        const bool reverse = cfg().relayReverse(r + 1);
         relayOut_[r] = relayCoil_[r] != reverse;
     }
     // E-mail alerter: each enabled condition sends once until re-initialised.
@@ -1307,14 +1310,15 @@ void Module::updateOutputs() {
 
 void Module::openBlock(int b) {
     Block& blk = blocks_[b - 1];
-    if (reg(blockBase(b) + 4) & 0x8000) {
+    if (cfg().memBlock(b).emptyOnOpening()) {
         blk.records.clear();
         blk.full = false;
     }
     blk.state = BlockState::Recording;
     blk.cyclesSinceOpen = 0;
-    blk.closingCountdown =
-        (reg(blockBase(b) + 7) & 0xF) == 1 ? int64_t(reg32(blockBase(b) + 10)) : -1;
+    blk.closingCountdown = cfg().memBlock(b).closingEvent() == 1
+                               ? int64_t(cfg().memBlock(b).closingDelayCycles())
+                               : -1;
 }
 
 void Module::closeBlock(int b) {
@@ -1322,11 +1326,11 @@ void Module::closeBlock(int b) {
     const bool wasRecording = blk.state == BlockState::Recording;
     blk.state = wasRecording ? BlockState::Closed : BlockState::Idle;
     blk.closingCountdown = -1;
-    const int next = reg(blockBase(b) + 12);
+    const int next = cfg().memBlock(b).nextBlock();
     if (wasRecording && running_ && next >= 1 && next <= 10 && next != b &&
-        reg32(blockBase(next)) > 0) {
+        cfg().memBlock(next).size() > 0) {
         Block& nb = blocks_[next - 1];
-        const bool reopenable = reg(blockBase(next) + 4) & 0x4000;
+        const bool reopenable = cfg().memBlock(next).reopenable();
         if (nb.state != BlockState::Recording && (nb.records.empty() || reopenable))
             openBlock(next);
     }
@@ -1353,15 +1357,15 @@ std::vector<RawRecord> Module::cycleRecords(uint32_t channelMask) const {
 }
 
 void Module::recordCycle(int b) {
-    appendRecords(b, cycleRecords(reg32(blockBase(b) + 2)));
+    appendRecords(b, cycleRecords(cfg().memBlock(b).chansToRecord()));
 }
 
 void Module::appendRecords(int b, const std::vector<RawRecord>& cycle) {
     Block& blk = blocks_[b - 1];
-    const uint32_t size = reg32(blockBase(b));
+    const uint32_t size = cfg().memBlock(b).size();
     if (size == 0)
         return;
-    if (reg(blockBase(b) + 7) & 0x8000) {
+    if (cfg().memBlock(b).closeOnFull()) {
         // Closes when full.
         for (const RawRecord& r : cycle) {
             if (blk.records.size() >= size)
@@ -1395,8 +1399,8 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
     uint64_t others = 0;
     for (int m = 1; m <= 10; ++m)
         if (m != b)
-            others += reg32(blockBase(m));
-    uint32_t size = reg32(blockBase(b));
+            others += cfg().memBlock(m).size();
+    uint32_t size = cfg().memBlock(b).size();
     if (size < count) {
         if (others + count > opt_.capacity) {
             error = "the block cannot hold " + std::to_string(count) +
@@ -1404,13 +1408,13 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
             return false;
         }
         size = count;
-        hr_[blockBase(b)] = uint16_t(size);
-        hr_[blockBase(b) + 1] = uint16_t(size >> 16);
+        setReg(blockBase(b), uint16_t(size));
+        setReg(blockBase(b) + 1, uint16_t(size >> 16));
         dirty_ = true;
     }
     Block& blk = blocks_[b - 1];
     blk = Block{};
-    const uint32_t mask = reg32(blockBase(b) + 2) & scanMask();
+    const uint32_t mask = cfg().memBlock(b).chansToRecord() & scanMask();
     uint32_t perCycle = 1;
     for (int c = 1; c <= 30; ++c)
         if ((mask & (1u << (c - 1))) && programmed(c))
@@ -1428,9 +1432,9 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
             offset += measuringMs(c);
             if (!(mask & (1u << (c - 1))))
                 continue;
-            const uint16_t flags = reg(chanBase(c));
+            const cfg::ConstChannelCfg cc = cfg().channel(c);
             const float v =
-                float(synthValue(c, flags & 0xF, (flags >> 4) & 0xF, double(t + offset) / 1000.0));
+                float(synthValue(c, cc.function(), cc.range(), double(t + offset) / 1000.0));
             blk.records.push_back(
                 makeRecord(uint16_t(0x4000 | c), encodeOffset(offset), std::bit_cast<uint32_t>(v)));
         }
@@ -1520,7 +1524,8 @@ bool Module::loadState(std::string_view text, uint64_t unixMs, std::string& erro
                 if (key < 0 || key + long(i) > 65535 || !storedArea(areaOf(int(key + long(i)))))
                     return fail("register " + std::to_string(key + long(i)) +
                                 " is not kept in permanent memory");
-            std::copy(words.begin(), words.end(), hr_.begin() + key);
+            for (size_t i = 0; i < words.size(); ++i)
+                setReg(int(key + long(i)), words[i]);
         } else if (tag == "setup") {
             auto it = setupStored_.find(int(key));
             if (it == setupStored_.end())

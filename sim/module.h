@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/config/cfg_layout.h"
+
 namespace qd40::sim {
 
 using Pdu = std::vector<uint8_t>;
@@ -175,14 +177,14 @@ private:
     uint16_t setupWrite(std::span<const uint16_t> params);
     void setupDefaults();
 
-    // Configuration decoding straight from the registers.
+    // Configuration decoding through the configuration record views.
     uint16_t reg(int addr) const { return hr_[addr]; }
-    uint32_t reg32(int addr) const { return uint32_t(hr_[addr]) | uint32_t(hr_[addr + 1]) << 16; }
-    float regF32(int addr) const;
+    void setReg(int addr, uint16_t v);  // keeps the configuration image in step
+    cfg::ConstFullCfgView cfg() const { return cfg::ConstFullCfgView(std::span(cfg_)); }
     static int chanBase(int ch) { return 2000 + 100 * (ch - 1); }
     static int blockBase(int b) { return 5100 + 16 * (b - 1); }
     uint32_t periodMs() const;
-    uint32_t scanMask() const { return reg32(5002) & 0x3FFFFFFFu; }
+    uint32_t scanMask() const { return cfg().chansToScan() & cfg::kAllChannelsMask; }
     bool programmed(int ch) const;
     uint32_t measuringMs(int ch) const;
     uint16_t channelOffsetWord(int ch) const;  // count + unit, as in raw records
@@ -204,6 +206,7 @@ private:
 
     ModuleOptions opt_;
     std::vector<uint16_t> hr_;  // stored holding registers (configuration areas)
+    cfg::FullCfgData cfg_{};    // the configuration registers as a configuration record
     uint64_t uptime_ = 0;
     int64_t clockOffset_ = 0;
     bool dirty_ = false;

@@ -329,6 +329,28 @@ TEST_F(ModuleTest, BlockClosesWhenFullAndRecordsEveryNthCycle) {
     EXPECT_NE(regs(m, kA, 6000, 1)[0] & (1 << 11), 0);
 }
 
+TEST_F(ModuleTest, LimitCounterRaisesAlarmsGlobalAlarmRelayAndOpensABlock) {
+    remote();
+    // Channel 1, limit 1: high, in use, counter 3, level -10 V (always passed).
+    const uint32_t level = std::bit_cast<uint32_t>(-10.0f);
+    ASSERT_EQ(writeN(m, kA, 2004, {0x0303, uint16_t(level), uint16_t(level >> 16)}), 0);
+    // Block 2 opens when channel 1 is in alarm on limit 1, records channel 1 every cycle.
+    ASSERT_EQ(writeN(m, kA, 5116, {100, 0, 1, 0, 0x0014, 1, 0, 0, 0, 0, 0, 0, 0, 8, 1, 0}), 0);
+    ASSERT_EQ(command(m, kA, 1), 0);
+    m.advance(m.uptimeMs() + 3500);  // four cycles
+    const auto& recs = m.records(1);
+    ASSERT_EQ(recs.size(), 20u);
+    for (int cycle = 0; cycle < 4; ++cycle)
+        EXPECT_EQ(decode(recs[cycle * 5 + 1]).alarms, cycle >= 2 ? 1 : 0) << "cycle " << cycle;
+    ASSERT_EQ(m.recordCount(2), 4u);  // opened at the third cycle: two cycles of two records
+    EXPECT_EQ(decode(m.records(2)[0]).payload, decode(recs[10]).payload);
+    const uint16_t status = regs(m, kA, 6000, 1)[0];
+    EXPECT_NE(status & (1 << 12), 0);                                // ALG1
+    EXPECT_NE(status & (1 << 7), 0);                                 // AL1C
+    EXPECT_EQ(regs(m, kA, 6008, 2), (std::vector<uint16_t>{1, 0}));  // limit 1 alarm mask
+    EXPECT_EQ(m.handle(kA, pdu(1, 18, 1)), (Pdu{1, 1, 1}));          // relay 1 follows ALG1
+}
+
 TEST_F(ModuleTest, FailingChannelGivesErrorRecordsBitsAndEvents) {
     m.setChannelFailure(2, 26);
     remote();
