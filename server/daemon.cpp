@@ -1,0 +1,230 @@
+#include "server/daemon.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <capnp/rpc-twoparty.h>
+#include <kj/async-io.h>
+#include <kj/async-unix.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <list>
+
+#include "platform/activation/activation.h"
+#include "platform/named_mutex.h"
+#include "platform/registry.h"
+#include "platform/runtime_dir.h"
+#include "platform/strings.h"
+#include "server/port_settings.h"
+#include "server/qd40.h"
+#include "server/registration.h"
+#include "server/rpc/rpc_server.h"
+#include "server/transport/modbus_transport.h"
+
+namespace qd40::server {
+
+namespace {
+
+constexpr auto kIdleDelay = 5 * kj::SECONDS;
+
+void say(const std::string& text) {
+    std::fprintf(stderr, "ovixqd40svr: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+// One client connection with its own RPC system and factory.
+struct ClientConnection {
+    ClientConnection(kj::Own<kj::AsyncIoStream>&& s, Qd40Context& context)
+        : stream(kj::mv(s)),
+          network(*stream, capnp::rpc::twoparty::Side::SERVER),
+          rpc(capnp::makeRpcServer(network, rpc::makeFactory(context))) {}
+    kj::Own<kj::AsyncIoStream> stream;
+    capnp::TwoPartyVatNetwork network;
+    capnp::RpcSystem<capnp::rpc::twoparty::VatId> rpc;
+};
+
+class Daemon : private kj::TaskSet::ErrorHandler {
+public:
+    Daemon(kj::AsyncIoContext& io, Qd40Context& context, ServerLife& life)
+        : io_(io), context_(context), life_(life), tasks_(*this) {}
+
+    void listen(kj::Own<kj::ConnectionReceiver> receiver) {
+        auto& r = *receiver;
+        tasks_.add(acceptLoop(r).attach(kj::mv(receiver)));
+    }
+
+    // Arms (or re-arms) the idle shutdown: the daemon ends when the count is
+    // still zero 5 seconds after it last fell to zero.
+    void armIdle() {
+        idle_ = io_.provider->getTimer()
+                    .afterDelay(kIdleDelay)
+                    .then([this] {
+                        if (life_.count() == 0 && quit_)
+                            quit_->fulfill();
+                    })
+                    .eagerlyEvaluate(nullptr);
+    }
+
+    void run() {
+        auto paf = kj::newPromiseAndFulfiller<void>();
+        quit_ = kj::mv(paf.fulfiller);
+        auto& port = io_.unixEventPort;
+        auto stop = paf.promise.exclusiveJoin(port.onSignal(SIGTERM).ignoreResult())
+                        .exclusiveJoin(port.onSignal(SIGINT).ignoreResult());
+        if (life_.count() == 0)
+            armIdle();
+        stop.wait(io_.waitScope);
+        quit_ = nullptr;
+        // Objects released while the daemon winds down must not re-arm it.
+        life_.setOnIdle({});
+    }
+
+private:
+    kj::Promise<void> acceptLoop(kj::ConnectionReceiver& receiver) {
+        return receiver.accept().then([this, &receiver](kj::Own<kj::AsyncIoStream>&& stream) {
+            connections_.emplace_back(kj::mv(stream), context_);
+            auto it = std::prev(connections_.end());
+            // A client that goes away, however it ends, releases its objects
+            // and locks with its connection.
+            tasks_.add(it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
+            return acceptLoop(receiver);
+        });
+    }
+
+    void taskFailed(kj::Exception&& exception) override {
+        say(std::string("connection error: ") + exception.getDescription().cStr());
+    }
+
+    kj::AsyncIoContext& io_;
+    Qd40Context& context_;
+    ServerLife& life_;
+    std::list<ClientConnection> connections_;
+    kj::TaskSet tasks_;
+    kj::Promise<void> idle_ = nullptr;
+    kj::Own<kj::PromiseFulfiller<void>> quit_;
+};
+
+std::string selfPath(const char* argv0) {
+    std::error_code ec;
+    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        return p.string();
+    return std::filesystem::absolute(argv0).string();
+}
+
+}  // namespace
+
+int runDaemon(const DaemonOptions& options) {
+    std::string error;
+    const auto dir = platform::ensureRuntimeDir(&error);
+    if (!dir) {
+        say(error);
+        return 1;
+    }
+    // One daemon per runtime folder: the holder of this mutex owns the socket.
+    auto instance = platform::NamedMutex::create(*dir, "ovixqd40svr");
+    if (instance.outcome == platform::NamedMutex::Outcome::AlreadyExists) {
+        say("another daemon already serves " + activation::socketPath().string());
+        return 2;
+    }
+    if (instance.outcome != platform::NamedMutex::Outcome::Created) {
+        say(instance.error);
+        return 1;
+    }
+
+    // The pid file names the daemon to whoever must stop it.
+    const auto pidFile = *dir / "ovixqd40svr.pid";
+    {
+        std::ofstream out(pidFile, std::ios::trunc);
+        out << ::getpid() << "\n";
+    }
+    struct PidFileRemover {
+        std::filesystem::path path;
+        ~PidFileRemover() {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    } pidFileRemover{pidFile};
+
+    PortSettingsTable ports;
+    platform::RegistryStore store;
+    if (!ports.load(store))
+        say(strings::serverStrings().text(106).value_or("Unable to access registry"));
+
+    ::signal(SIGPIPE, SIG_IGN);
+    kj::UnixEventPort::captureSignal(SIGTERM);
+    kj::UnixEventPort::captureSignal(SIGINT);
+    auto io = kj::setupAsyncIo();
+
+    ServerLife life;
+    transport::LineRegistry lines;
+    Qd40Context context{
+        ports, life, [&] {
+            return std::make_unique<transport::ModbusTransport>(lines, [&](int32_t port) {
+                return PortSettingsTable::validPort(port) ? ports.port(port).device : std::string();
+            });
+        }};
+    Daemon daemon(io, context, life);
+    life.setOnIdle([&] { daemon.armIdle(); });
+    if (options.lock)
+        life.lock();
+
+    const auto socket = *dir / activation::kSocketName;
+    try {
+        // A socket left by a dead daemon is replaced.
+        std::error_code ignored;
+        std::filesystem::remove(socket, ignored);
+        auto addr =
+            io.provider->getNetwork().parseAddress("unix:" + socket.string()).wait(io.waitScope);
+        auto receiver = addr->listen();
+        ::chmod(socket.c_str(), 0600);
+        daemon.listen(kj::mv(receiver));
+        if (options.listen) {
+            std::string host;
+            uint16_t port = 0;
+            if (!activation::parseHostPort(*options.listen, host, port)) {
+                say("invalid -Listen address " + *options.listen);
+                return 1;
+            }
+            auto tcp = io.provider->getNetwork().parseAddress(host, port).wait(io.waitScope);
+            daemon.listen(tcp->listen());
+            say("listening on " + host + ":" + std::to_string(port));
+        }
+    } catch (const kj::Exception& e) {
+        say(std::string("cannot listen: ") + e.getDescription().cStr());
+        return 1;
+    }
+    daemon.run();
+    std::error_code ec;
+    std::filesystem::remove(socket, ec);
+    return 0;
+}
+
+int daemonMain(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const CommandLine cl = parseCommandLine(args);
+    platform::RegistryStore store;
+    switch (cl.action) {
+        case CommandLine::Action::Register:
+            return registerServer(store, selfPath(argv[0])) ? 0 : 1;
+        case CommandLine::Action::Unregister:
+            return unregisterServer(store) ? 0 : 1;
+        case CommandLine::Action::SetPortDevice:
+            if (!storeDevice(store, cl.port, cl.device)) {
+                say("cannot store the device of COM" + std::to_string(cl.port));
+                return 1;
+            }
+            return 0;
+        case CommandLine::Action::Invalid:
+            say(cl.error);
+            return 1;
+        case CommandLine::Action::Serve:
+            break;
+    }
+    return runDaemon(DaemonOptions{cl.lock, cl.listen});
+}
+
+}  // namespace qd40::server
