@@ -162,11 +162,12 @@ void TcpServer::stop() {
     listenFd_ = -1;
     std::lock_guard lock(connMu_);
     for (auto& c : conns_)
-        if (!c->done)
-            ::shutdown(c->fd, SHUT_RDWR);
-    for (auto& c : conns_)
+        ::shutdown(c->fd, SHUT_RDWR);
+    for (auto& c : conns_) {
         if (c->thread.joinable())
             c->thread.join();
+        ::close(c->fd);
+    }
     conns_.clear();
 }
 
@@ -193,6 +194,7 @@ void TcpServer::acceptLoop() {
         for (auto it = conns_.begin(); it != conns_.end();) {
             if ((*it)->done) {
                 (*it)->thread.join();
+                ::close((*it)->fd);
                 it = conns_.erase(it);
             } else {
                 ++it;
@@ -204,7 +206,9 @@ void TcpServer::acceptLoop() {
         const int portId = nextPortId_++;
         conn->thread = std::thread([this, c, portId] {
             serve(c->fd, portId);
-            ::close(c->fd);
+            // The peer sees the end at once; the descriptor is closed when the
+            // thread is joined, so that stop() never touches a reused number.
+            ::shutdown(c->fd, SHUT_RDWR);
             sim_.portClosed(portId);
             c->done = true;
         });

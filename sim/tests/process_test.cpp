@@ -191,6 +191,11 @@ TEST(SimProcessTest, FaultsChangeWhileRunning) {
     EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), 1);
     EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), -1);
 
+    ASSERT_TRUE(sim.setFaults("off 1"));
+    c = tcpMaster(sim);
+    modbus_set_response_timeout(c.get(), 0, 300'000);
+    EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), -1);
+
     ASSERT_TRUE(sim.setFaults(""));
     c = tcpMaster(sim);
     EXPECT_EQ(modbus_write_register(c.get(), 901, 2), 1);
@@ -274,6 +279,37 @@ TEST(SimProcessTest, RtuLineEchoesPacesAndInjectsFrameFaults) {
     bad = line.receive(15);
     ASSERT_EQ(bad.size(), 15u);
     EXPECT_NE(bad[8], 1);
+}
+
+TEST(SimProcessTest, TimeScaleRunsAcquisitionAndClockFasterAndPreloadFillsABlock) {
+    SimProcess::Options o;
+    o.args = {"--time-scale", "100", "--preload", "3:500"};
+    SimProcess sim(o);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    Ctx c = tcpMaster(sim);
+    uint16_t count[2] = {0, 0};
+    ASSERT_EQ(modbus_read_registers(c.get(), 5272, 2, count), 2);  // block 3
+    EXPECT_EQ(count[0], 500);
+    ASSERT_EQ(command(c.get(), {3, 0}), 2);
+    // The preloaded block holds data and is not re-openable: RUN needs an option.
+    ASSERT_EQ(command(c.get(), {1, 0}), -1);
+    EXPECT_EQ(moduleError(c.get()), 62);
+    ASSERT_EQ(command(c.get(), {29, 1, 2}), 3);
+    uint16_t t0[3], t1[3];
+    ASSERT_EQ(modbus_read_registers(c.get(), 1015, 3, t0), 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // 30 s of module time
+    ASSERT_EQ(modbus_read_registers(c.get(), 1015, 3, t1), 3);
+    auto seconds = [](const uint16_t* t) {
+        return (t[1] & 0xFF) * 3600 + (t[2] >> 8) * 60 + (t[2] & 0xFF);
+    };
+    const int elapsed = (seconds(t1) - seconds(t0) + 86400) % 86400;
+    EXPECT_GE(elapsed, 25);
+    EXPECT_LE(elapsed, 60);
+    ASSERT_EQ(modbus_read_registers(c.get(), 5268, 2, count), 2);  // block 1, 5 records a cycle
+    EXPECT_GE(count[0], 25 * 5);
+    EXPECT_EQ(count[0] % 5, 0);
+    ASSERT_EQ(modbus_read_registers(c.get(), 5272, 2, count), 2);
+    EXPECT_EQ(count[0], 500);  // not re-opened
 }
 
 TEST(SimProcessTest, PermanentMemorySurvivesRestartAndKeepsPlantedValues) {
