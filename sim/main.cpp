@@ -65,6 +65,17 @@ const char* kUsage =
     "channels 1 to 4 scanned: 1 Vdc 5 V (limit 1 high at 3 V raising global\n"
     "alarm 1), 2 thermocouple K, 3 Pt100 4 wires, 4 current 20 mA; memory block 1\n"
     "of 10000 records opening with the acquisition, recording every cycle.\n"
+    "\n"
+    "Module behaviour worth knowing: a refused request answers MODBUS exception 4\n"
+    "and puts the module error in input register 44198; addresses outside the map\n"
+    "and writes to read-only registers answer exception 2. Configuration writes\n"
+    "and state-changing commands need remote control (18, or 19 when another port\n"
+    "holds it); configuration writes while acquiring are refused (17) unless SETUP\n"
+    "item 50 allows them. Command 0 with the two confirmation words takes remote\n"
+    "control without stopping the acquisition. Reading register 6000 acknowledges\n"
+    "the change bits CHERC and AL1C-AL4C; reading the cycle status acknowledges\n"
+    "MEAS. Scanned channels that are not programmed are skipped. A memory block\n"
+    "without 'Full Block' closing keeps its newest whole cycles.\n"
     "\n";
 
 bool parseInt(const std::string& s, long& v, int base = 10) {
