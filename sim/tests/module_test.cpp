@@ -351,6 +351,55 @@ TEST_F(ModuleTest, LimitCounterRaisesAlarmsGlobalAlarmRelayAndOpensABlock) {
     EXPECT_EQ(m.handle(kA, pdu(1, 18, 1)), (Pdu{1, 1, 1}));          // relay 1 follows ALG1
 }
 
+TEST_F(ModuleTest, TriggerOpensOrPacesTheAcquisitionByMode) {
+    remote();
+    EXPECT_EQ(command(m, kA, 2), 45);  // no RUN yet
+    struct Case {
+        uint16_t acqWord;   // execution mode and opening
+        size_t beforeTrig;  // records of block 1 after 3.5 s without a trigger
+        size_t afterTrig;   // then after the trigger and 2 s more
+    } cases[] = {
+        {0x2A00 | 3, 0, 5},        // non periodic, on ACQTRIG: one cycle per trigger
+        {0x2A00 | 1 << 3, 0, 15},  // periodic, opened by ACQTRIG: cycles at 0, 1, 2 s
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(command(m, kA, 0), 0);
+        ASSERT_EQ(command(m, kA, 12, {1}), 0);
+        ASSERT_EQ(write1(m, kA, 5001, c.acqWord), 0);
+        ASSERT_EQ(command(m, kA, 1), 0);
+        EXPECT_EQ(regs(m, kA, 6000, 1)[0] & 0x3, 0x3) << c.acqWord;  // RUN and WAI
+        m.advance(m.uptimeMs() + 3500);
+        EXPECT_EQ(m.recordCount(1), c.beforeTrig) << c.acqWord;
+        ASSERT_EQ(command(m, kA, 2), 0);
+        m.advance(m.uptimeMs() + 2000);
+        EXPECT_EQ(m.recordCount(1), c.afterTrig) << c.acqWord;
+    }
+}
+
+TEST_F(ModuleTest, MemoryBlockCommandsOpenStoreStopAndClear) {
+    remote();
+    // Block 1 opens on the TRIG input and records only when asked to store.
+    ASSERT_EQ(writeN(m, kA, 5104, {2}), 0);
+    ASSERT_EQ(writeN(m, kA, 5113, {0}), 0);
+    ASSERT_EQ(command(m, kA, 1), 0);
+    m.advance(m.uptimeMs() + 1500);
+    EXPECT_EQ(regs(m, kA, 5264, 1)[0] & 1, 0);  // armed, not recording
+    EXPECT_EQ(command(m, kA, 10, {1}), 40);     // store: not running
+    ASSERT_EQ(command(m, kA, 9, {1}), 0);       // trigger opens it
+    EXPECT_EQ(regs(m, kA, 5264, 1)[0] & 1, 1);
+    ASSERT_EQ(command(m, kA, 10, {1}), 0);  // store the last cycle
+    EXPECT_EQ(m.recordCount(1), 5u);
+    m.advance(m.uptimeMs() + 3000);
+    EXPECT_EQ(m.recordCount(1), 5u);  // nothing recorded by itself
+    ASSERT_EQ(command(m, kA, 8, {1}), 0);
+    EXPECT_EQ(regs(m, kA, 5264, 4), (std::vector<uint16_t>{0, 1, 1, 0}));
+    ASSERT_EQ(command(m, kA, 12, {1}), 0);
+    EXPECT_EQ(regs(m, kA, 5264, 4), (std::vector<uint16_t>{0, 0, 0, 0}));
+    EXPECT_EQ(command(m, kA, 7, {2}), 39);   // block 2 has no size
+    EXPECT_EQ(command(m, kA, 7, {11}), 38);  // no block 11
+    EXPECT_EQ(command(m, kA, 12, {1, 0}), 54);
+}
+
 TEST_F(ModuleTest, FailingChannelGivesErrorRecordsBitsAndEvents) {
     m.setChannelFailure(2, 26);
     remote();
