@@ -27,11 +27,16 @@ bool validChannel(int channel) {
     return channel >= 1 && channel <= CExplBloc::kChannels;
 }
 
-// OLE date of whole seconds since 2000-01-01, as the calendar gives it.
+// OLE date of whole seconds since 2000-01-01: days plus the fraction of the
+// day, the same value as the calendar conversion gives. For days from 2000 to
+// past the u32 range, the sum rounds to the same double whether the fraction
+// comes from a division or from the product by the reciprocal (a test checks
+// every second of a day on each side of the 2^16-day binade), so the cheaper
+// product is used.
 double oleDateOf(int64_t seconds2000) {
     const int64_t days = seconds2000 / 86400;
     const int64_t rest = seconds2000 % 86400;
-    return static_cast<double>(kOleDay2000 + days) + static_cast<double>(rest) / 86400.0;
+    return static_cast<double>(kOleDay2000 + days) + static_cast<double>(rest) * (1.0 / 86400.0);
 }
 
 void appendMs(std::string& out, char separator, int ms) {
@@ -126,6 +131,9 @@ size_t CExplBloc::AppendRawRecords(std::span<const uint8_t> raw, size_t count) {
     // Every call starts from 2000-01-01 00:00:00.000.
     int64_t baseSeconds = 0;
     uint32_t baseMs = 0;
+    // Records of one cycle mostly share their second: its date is kept.
+    int64_t lastSeconds = -1;
+    double lastDate = 0;
     const uint8_t* p = raw.data();
     for (size_t i = 0; i < count; ++i, p += 8) {
         const uint16_t w0 = static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -148,9 +156,12 @@ size_t CExplBloc::AppendRawRecords(std::span<const uint8_t> raw, size_t count) {
             ms = offset % 1000;
         }
         _tExplRecord& r = out[i];
-        r.bytes = {};
         r.setFlags(static_cast<uint16_t>(w0 & ~0x3000u));
-        r.setDate(oleDateOf(seconds));
+        if (seconds != lastSeconds) {
+            lastSeconds = seconds;
+            lastDate = oleDateOf(seconds);
+        }
+        r.setDate(lastDate);
         r.setMs(static_cast<uint16_t>(ms));
         r.setPayload(payload);
     }
@@ -353,7 +364,7 @@ RecordText CExplBloc::FormatRecordText(size_t index, char separator, bool dateKn
         t.columns[2] = text::ansiToUtf8(moduleMnemonicAnsi());
         const std::string mnemonic = channelMnemonicAnsi(channel);
         t.columns[3] = mnemonic.empty()
-                           ? strings::formatText(recordsText(IDS_CHANNEL_DEFAULT_NAME), channel)
+                           ? strings::format(recordsText(IDS_CHANNEL_DEFAULT_NAME).c_str(), channel)
                            : text::ansiToUtf8(mnemonic);
         const float value = type == kMeasureRecord ? r.value() : channelDefaultValue(channel);
         t.columns[4] =

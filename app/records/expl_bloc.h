@@ -4,7 +4,9 @@
 // channel records, the resolution codes and the extension configuration).
 #pragma once
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,11 +41,11 @@ struct _tExplRecord {
     float value() const { return le::f32(bytes, 20); }
     int32_t errorCode() const { return le::i32(bytes, 20); }
 
-    void setFlags(uint16_t v) { le::setU16(bytes, 0, v); }
-    void setDate(double v) { le::setF64(bytes, 4, v); }
-    void setDateStatus(int32_t v) { le::setI32(bytes, 12, v); }
-    void setMs(uint16_t v) { le::setU16(bytes, 16, v); }
-    void setPayload(uint32_t v) { le::setU32(bytes, 20, v); }
+    void setFlags(uint16_t v) { store(0, v); }
+    void setDate(double v) { store(4, std::bit_cast<uint64_t>(v)); }
+    void setDateStatus(int32_t v) { store(12, static_cast<uint32_t>(v)); }
+    void setMs(uint16_t v) { store(16, v); }
+    void setPayload(uint32_t v) { store(20, v); }
 
     // A key whose unsigned order is the order by date, then milliseconds
     // (a total order, even over dates that are not numbers).
@@ -52,6 +54,18 @@ struct _tExplRecord {
         return b & 0x8000000000000000ull ? ~b : b | 0x8000000000000000ull;
     }
     bool operator==(const _tExplRecord&) const = default;
+
+private:
+    // Little-endian store; one move on a little-endian host.
+    template <class T>
+    void store(size_t off, T v) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(bytes.data() + off, &v, sizeof v);
+        } else {
+            for (size_t i = 0; i < sizeof v; ++i)
+                bytes[off + i] = static_cast<uint8_t>(v >> (8 * i));
+        }
+    }
 };
 static_assert(sizeof(_tExplRecord) == 24);
 

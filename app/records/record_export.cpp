@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "app/records/records_strings.h"
 #include "app/records/value_text.h"
@@ -15,14 +17,60 @@ namespace {
 constexpr uint64_t kProgressEvery = 1024;
 constexpr size_t kFlushSize = 1 << 16;
 
-// Buffers whole lines and writes them in large pieces; remembers a failure.
+// An append-only text buffer whose appends stay inline; growing is the rare path.
+class TextBuffer {
+public:
+    void put(char c) {
+        if (size_ == capacity_)
+            grow(1);
+        data_[size_++] = c;
+    }
+    void put(const char* s, size_t n) {
+        if (capacity_ - size_ < n)
+            grow(n);
+        std::memcpy(data_.get() + size_, s, n);
+        size_ += n;
+    }
+    void put(std::string_view s) { put(s.data(), s.size()); }
+    // Room for n bytes written directly, then committed.
+    char* room(size_t n) {
+        if (capacity_ - size_ < n)
+            grow(n);
+        return data_.get() + size_;
+    }
+    void commit(size_t n) { size_ += n; }
+    // A short text (at most 32 bytes, from a buffer at least that long).
+    void putShort(const char* s, size_t n) {
+        std::memcpy(room(32), s, 32);
+        size_ += n;
+    }
+    const char* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+    void clear() { size_ = 0; }
+
+private:
+    void grow(size_t n) {
+        const size_t capacity = std::max(capacity_ * 2, size_ + n + 256);
+        auto data = std::make_unique<char[]>(capacity);
+        if (size_ > 0)
+            std::memcpy(data.get(), data_.get(), size_);
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// Collects whole lines and writes them in large pieces; remembers a failure.
 class LineWriter {
 public:
-    explicit LineWriter(std::FILE* file) : file_(file) { buffer_.reserve(kFlushSize + 4096); }
+    explicit LineWriter(std::FILE* file) : file_(file) {}
 
-    std::string& buffer() { return buffer_; }
+    TextBuffer& text() { return buffer_; }
     void endLine() {
-        buffer_ += "\r\n";
+        buffer_.put("\r\n", 2);
         if (buffer_.size() >= kFlushSize)
             flush();
     }
@@ -32,18 +80,17 @@ public:
             failed_ = true;
         return !failed_;
     }
-    bool failed() const { return failed_; }
 
 private:
     void flush() {
-        if (!failed_ && !buffer_.empty() &&
+        if (!failed_ && buffer_.size() > 0 &&
             std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
             failed_ = true;
         buffer_.clear();
     }
 
     std::FILE* file_;
-    std::string buffer_;
+    TextBuffer buffer_;
     bool failed_ = false;
 };
 
@@ -100,7 +147,8 @@ uint64_t totalRecords(const std::vector<const CExplBloc*>& blocks) {
     return total;
 }
 
-void appendInt(std::string& out, long v) {
+// "%ld"
+size_t writeInt(char* dst, long v) {
     char buf[24];
     int n = sizeof buf;
     unsigned long u = v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
@@ -110,60 +158,55 @@ void appendInt(std::string& out, long v) {
     } while (u != 0);
     if (v < 0)
         buf[--n] = '-';
-    out.append(buf + n, sizeof buf - static_cast<size_t>(n));
+    const size_t len = sizeof buf - static_cast<size_t>(n);
+    std::memcpy(dst, buf + n, len);
+    return len;
 }
 
 // "%c%03.3d" of the separator and the milliseconds.
-void appendMs(std::string& out, char separator, long ms) {
-    out += separator;
+void putMs(TextBuffer& out, char separator, long ms) {
     if (ms >= 0 && ms < 1000) {
-        out += static_cast<char>('0' + ms / 100);
-        out += static_cast<char>('0' + ms / 10 % 10);
-        out += static_cast<char>('0' + ms % 10);
+        const char t[4] = {separator, static_cast<char>('0' + ms / 100),
+                           static_cast<char>('0' + ms / 10 % 10), static_cast<char>('0' + ms % 10)};
+        out.put(t, 4);
     } else {
-        out += strings::format("%.3ld", ms);
+        out.put(separator);
+        out.put(strings::format("%.3ld", ms));
     }
 }
 
-// Turns the UTF-8 tail of out (from mark) into 8-bit text.
-void toAnsiFrom(std::string& out, size_t mark) {
-    for (size_t i = mark; i < out.size(); ++i) {
-        if (static_cast<unsigned char>(out[i]) >= 0x80) {
-            const std::string ansi = text::utf8ToAnsi(std::string_view(out).substr(mark));
-            out.resize(mark);
-            out += ansi;
+// A locale text in 8-bit form.
+void putLocaleText(TextBuffer& out, const std::string& utf8) {
+    for (char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out.put(text::utf8ToAnsi(utf8));
             return;
         }
     }
-}
-
-void appendDate(std::string& out, const std::optional<DateTime>& dt,
-                const platform::Locale& locale) {
-    if (!dt) {
-        out += '?';
-        return;
-    }
-    const size_t mark = out.size();
-    locale.appendShortDate(out, *dt);
-    toAnsiFrom(out, mark);
-}
-
-void appendTimeMs(std::string& out, const std::optional<DateTime>& dt, int ms,
-                  const platform::Locale& locale) {
-    if (!dt) {
-        out += '?';
-        return;
-    }
-    const size_t mark = out.size();
-    locale.appendTime(out, *dt);
-    if (out.size() == mark)
-        out += "00:00:00";
-    toAnsiFrom(out, mark);
-    appendMs(out, locale.decimalSeparator(), ms);
+    out.put(utf8);
 }
 
 std::optional<DateTime> dateOf(const _tExplRecord& r) {
     return r.dateStatus() == 0 ? fromOleDate(r.date()) : std::nullopt;
+}
+
+void putDate(TextBuffer& out, const std::optional<DateTime>& dt, const platform::Locale& locale) {
+    if (!dt) {
+        out.put('?');
+        return;
+    }
+    putLocaleText(out, locale.shortDate(*dt));
+}
+
+void putTimeMs(TextBuffer& out, const std::optional<DateTime>& dt, int ms,
+               const platform::Locale& locale) {
+    if (!dt) {
+        out.put('?');
+        return;
+    }
+    const std::string time = locale.time(*dt);
+    putLocaleText(out, time.empty() ? std::string("00:00:00") : time);
+    putMs(out, locale.decimalSeparator(), ms);
 }
 
 ExportResult finish(ExportResult result, LineWriter& writer) {
@@ -173,6 +216,12 @@ ExportResult finish(ExportResult result, LineWriter& writer) {
     }
     return result;
 }
+
+// A cell of the spreadsheet: a value text or "Err. <code>".
+struct Cell {
+    char text[kValueTextMax + 32]{};
+    size_t size = 0;
+};
 
 // One block of the spreadsheet export.
 class SpreadsheetBlock {
@@ -184,24 +233,27 @@ public:
         const uint32_t mask = b_.storedChannelMask();
         for (int ch = 1; ch <= CExplBloc::kChannels; ++ch) {
             if (mask & (1u << (ch - 1))) {
-                columnOf_[ch] = static_cast<int>(channels_.size());
+                columnOf_[static_cast<size_t>(ch)] = static_cast<int>(channels_.size());
                 channels_.push_back(ch);
             }
+            resolution_[static_cast<size_t>(ch)] = b_.channelResolution(ch);
         }
         cells_.resize(channels_.size());
+        // The error label is cut to the room of a cell.
+        errText_ = recordsText(IDS_ERR).substr(0, 16);
     }
 
     // Walks the records; false when the user cancelled.
     bool run(ExportProgress& progress) {
         const char sep = o_.separator;
-        std::string& line = out_.buffer();
-        line += '"';
-        line += text::utf8ToAnsi(b_.name);
-        line += '"';
-        line += sep;
-        line += '"';
-        line += b_.moduleMnemonicAnsi();
-        line += '"';
+        TextBuffer& line = out_.text();
+        line.put('"');
+        line.put(text::utf8ToAnsi(b_.name));
+        line.put('"');
+        line.put(sep);
+        line.put('"');
+        line.put(b_.moduleMnemonicAnsi());
+        line.put('"');
         out_.endLine();
 
         const size_t first = b_.firstDateRecord();
@@ -217,29 +269,30 @@ public:
                 if (o_.groupByCycle) {
                     if (pending)
                         writeRow();
-                    beginRow(r);
+                    leading_.clear();
+                    putLeading(leading_, r);
                     pending = true;
                 }
             } else if (type == kMeasureRecord || type == kErrorRecord) {
+                const int channel = r.channel();
                 const int column =
-                    r.channel() <= CExplBloc::kChannels ? columnOf_[r.channel()] : -1;
+                    channel <= CExplBloc::kChannels ? columnOf_[static_cast<size_t>(channel)] : -1;
                 if (o_.groupByCycle) {
-                    if (column >= 0) {
-                        // A later record of the channel in the same cycle replaces it.
-                        std::string& cell = cells_[static_cast<size_t>(column)];
-                        cell.clear();
-                        appendCell(cell, r);
-                    }
+                    // A later record of the channel in the same cycle replaces it.
+                    if (column >= 0)
+                        writeCell(cells_[static_cast<size_t>(column)], r);
                 } else {
-                    beginRow(r);
+                    TextBuffer& row = out_.text();
+                    const bool leading = putLeading(row, r);
+                    Cell cell;
+                    if (column >= 0)
+                        writeCell(cell, r);
                     for (size_t c = 0; c < channels_.size(); ++c) {
-                        if (fields_ > 0)
-                            row_ += sep;
-                        ++fields_;
+                        if (leading || c > 0)
+                            row.put(sep);
                         if (static_cast<int>(c) == column)
-                            appendCell(row_, r);
+                            row.putShort(cell.text, cell.size);
                     }
-                    out_.buffer() += row_;
                     out_.endLine();
                 }
             }
@@ -256,12 +309,12 @@ private:
         startDate_ = r.date();
         startMs_ = r.ms();
         const char sep = o_.separator;
-        const auto dt = dateOf(r);
+        TextBuffer& line = out_.text();
         if (o_.firstCycleDate) {
-            std::string& line = out_.buffer();
-            appendDate(line, dt, locale_);
-            line += sep;
-            appendTimeMs(line, dt, r.ms(), locale_);
+            const auto dt = dateOf(r);
+            putDate(line, dt, locale_);
+            line.put(sep);
+            putTimeMs(line, dt, r.ms(), locale_);
             out_.endLine();
         }
         std::string title, units;
@@ -284,20 +337,19 @@ private:
         for (int ch : channels_) {
             std::string name = b_.channelMnemonicAnsi(ch);
             if (name.empty())
-                name = strings::formatText(recordsText(IDS_CHANNEL_DEFAULT_NAME), ch);
+                name = strings::format(recordsText(IDS_CHANNEL_DEFAULT_NAME).c_str(), ch);
             add(quoted(name), quoted(b_.channelUnitAnsi(ch)));
         }
-        out_.buffer() += title;
+        line.put(title);
         out_.endLine();
-        out_.buffer() += units;
+        line.put(units);
         out_.endLine();
     }
 
-    // Starts row_ with the leading fields of the reference record.
-    void beginRow(const _tExplRecord& r) {
-        row_.clear();
-        fields_ = 0;
+    // The leading fields of a row for the reference record; false when none is chosen.
+    bool putLeading(TextBuffer& out, const _tExplRecord& r) {
         const char sep = o_.separator;
+        bool any = false;
         if (o_.interval) {
             const double days = r.date() - startDate_;
             long seconds = static_cast<long>(std::trunc(days * 86400 + 0.5 / 86400));
@@ -310,45 +362,55 @@ private:
                     ms += 1000;
                 }
             }
-            appendInt(row_, seconds);
-            appendMs(row_, locale_.decimalSeparator(), ms);
-            ++fields_;
+            out.commit(writeInt(out.room(24), seconds));
+            putMs(out, locale_.decimalSeparator(), ms);
+            any = true;
         }
         if (o_.date || o_.time) {
             const auto dt = dateOf(r);
             if (o_.date) {
-                if (fields_++ > 0)
-                    row_ += sep;
-                appendDate(row_, dt, locale_);
+                if (any)
+                    out.put(sep);
+                putDate(out, dt, locale_);
+                any = true;
             }
             if (o_.time) {
-                if (fields_++ > 0)
-                    row_ += sep;
-                appendTimeMs(row_, dt, r.ms(), locale_);
+                if (any)
+                    out.put(sep);
+                putTimeMs(out, dt, r.ms(), locale_);
+                any = true;
             }
         }
+        return any;
     }
 
-    void appendCell(std::string& out, const _tExplRecord& r) {
+    void writeCell(Cell& cell, const _tExplRecord& r) {
         if (r.type() == kErrorRecord) {
-            out += errText_;
-            out += ' ';
-            appendInt(out, r.errorCode());
+            std::memcpy(cell.text, errText_.data(), errText_.size());
+            cell.text[errText_.size()] = ' ';
+            cell.size =
+                errText_.size() + 1 + writeInt(cell.text + errText_.size() + 1, r.errorCode());
         } else {
-            appendValueText(out, r.value(), b_.channelResolution(r.channel()),
-                            locale_.decimalSeparator());
+            const int channel = r.channel();
+            const int resolution = channel <= CExplBloc::kChannels
+                                       ? resolution_[static_cast<size_t>(channel)]
+                                       : kAutoResolution;
+            cell.size =
+                writeValueText(cell.text, r.value(), resolution, locale_.decimalSeparator());
         }
     }
 
     void writeRow() {
         const char sep = o_.separator;
-        for (std::string& c : cells_) {
-            if (fields_++ > 0)
-                row_ += sep;
-            row_ += c;
-            c.clear();
+        TextBuffer& row = out_.text();
+        row.put(leading_.data(), leading_.size());
+        const bool leading = o_.interval || o_.date || o_.time;
+        for (size_t c = 0; c < cells_.size(); ++c) {
+            if (leading || c > 0)
+                row.put(sep);
+            row.putShort(cells_[c].text, cells_[c].size);
+            cells_[c].size = 0;
         }
-        out_.buffer() += row_;
         out_.endLine();
     }
 
@@ -356,12 +418,12 @@ private:
     const SpreadsheetOptions& o_;
     const platform::Locale& locale_;
     LineWriter& out_;
-    const std::string errText_ = recordsText(IDS_ERR);
+    std::string errText_;
     std::array<int, CExplBloc::kChannels + 1> columnOf_{};
+    std::array<int, CExplBloc::kChannels + 1> resolution_{};
     std::vector<int> channels_;
-    std::vector<std::string> cells_;
-    std::string row_;
-    int fields_ = 0;
+    std::vector<Cell> cells_;
+    TextBuffer leading_;
     double startDate_ = 0;
     long startMs_ = 0;
 };
@@ -392,7 +454,7 @@ ExportResult exportTextInLineTo(std::FILE* file, const std::vector<const CExplBl
         const size_t first = b->firstDateRecord();
         for (size_t i = 0; i < b->records.size(); ++i) {
             const RecordText t = b->FormatRecordText(i, ' ', i >= first, locale);
-            out.buffer() += text::utf8ToAnsi(t.line);
+            out.text().put(text::utf8ToAnsi(t.line));
             out.endLine();
             if (!progress.next()) {
                 result.cancelled = true;

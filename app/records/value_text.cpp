@@ -50,92 +50,109 @@ int autoDecimals(float v) {
     return d;
 }
 
+// Writes the digits of r backwards ending at p; returns the first.
+template <class U>
+char* digitsBackwards(char* p, U r, int fractionDigits) {
+    for (int k = 0; k < fractionDigits; ++k) {
+        *--p = static_cast<char>('0' + r % 10);
+        r /= 10;
+    }
+    if (fractionDigits > 0)
+        *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + r % 10);
+        r /= 10;
+    } while (r != 0);
+    return p;
+}
+
+// The "%.*f" text of value (no padding) written backwards ending at end;
+// returns its first character. Only for |value| < 1e8. |value| x 10^d is
+// exact in a double for a single and d <= 6; ties round to even, as printf
+// does on the exact binary value.
+char* fixedText(char* end, float value, int decimals) {
+    const double v = value;
+    const double x = std::fabs(v) * kPow10[decimals];  // below 1e14
+    uint64_t r = static_cast<uint64_t>(x);             // truncation is the floor here
+    const double frac = x - static_cast<double>(r);
+    if (frac > 0.5 || (frac == 0.5 && (r & 1)))
+        ++r;
+    char* p = r <= 0xFFFFFFFFu ? digitsBackwards(end, static_cast<uint32_t>(r), decimals)
+                               : digitsBackwards(end, r, decimals);
+    if (std::signbit(v))
+        *--p = '-';
+    return p;
+}
+
 }  // namespace
 
 void appendFixed(std::string& out, float value, int decimals) {
-    const double v = value;
-    const bool negative = std::signbit(v);
-    // |v| x 10^d is exact in a double for a single and d <= 6; ties round to
-    // even, as printf does on the exact binary value.
-    const double x = std::fabs(v) * kPow10[decimals];
-    double whole = std::floor(x);
-    const double frac = x - whole;
-    uint64_t r = static_cast<uint64_t>(whole);
-    if (frac > 0.5 || (frac == 0.5 && (r & 1)))
-        ++r;
-    const uint64_t scale = static_cast<uint64_t>(kPow10[decimals]);
-    uint64_t ip = r / scale;
-    uint64_t fp = r % scale;
-
     char buf[40];
-    int n = sizeof buf;
-    for (int k = 0; k < decimals; ++k) {
-        buf[--n] = static_cast<char>('0' + fp % 10);
-        fp /= 10;
-    }
-    if (decimals > 0)
-        buf[--n] = '.';
-    do {
-        buf[--n] = static_cast<char>('0' + ip % 10);
-        ip /= 10;
-    } while (ip != 0);
-    if (negative)
-        buf[--n] = '-';
-    const int len = static_cast<int>(sizeof buf) - n;
-    if (len < kWidth)
-        out.append(static_cast<size_t>(kWidth - len), ' ');
-    out.append(buf + n, static_cast<size_t>(len));
+    char* end = buf + sizeof buf;
+    const char* p = fixedText(end, value, decimals);
+    const auto len = static_cast<size_t>(end - p);
+    if (len < static_cast<size_t>(kWidth))
+        out.append(static_cast<size_t>(kWidth) - len, ' ');
+    out.append(p, len);
 }
 
-void appendValueText(std::string& out, float value, int resolutionCode, char decimalSeparator) {
+size_t writeValueText(char* dst, float value, int resolutionCode, char decimalSeparator) {
     if (!std::isfinite(value)) {
-        out += kAsterisks;
-        return;
+        std::memcpy(dst, kAsterisks, kWidth);
+        return kWidth;
     }
     const bool automatic = resolutionCode < 0 || resolutionCode >= kAutoResolution;
-    const size_t start = out.size();
     if (needsExponent(value)) {
-        out += exponentText(value);
-    } else {
-        int d = automatic ? autoDecimals(value) : resolutionCode;
-        for (;;) {
-            appendFixed(out, value, d);
-            const int len = static_cast<int>(out.size() - start);
-            if (len <= kWidth)
+        const std::string e = exponentText(value);
+        size_t n = 0;
+        for (char c : e) {
+            if (c == ' ')
+                continue;
+            dst[n++] = c == '.' ? decimalSeparator : c;
+            if (n == kValueTextMax)
                 break;
-            out.resize(start);
-            if (d == 0) {
-                out += kAsterisks;
-                return;
-            }
-            d = std::max(0, d - (len - kWidth));
         }
-        if (automatic && out.find('.', start) != std::string::npos) {
-            size_t end = out.size();
-            while (out[end - 1] == '0')
+        return n;
+    }
+    // The 8-character field only pads on the left, and leading spaces are
+    // removed: the text is the unpadded printf text, when it fits.
+    // The text is built backwards ending at buf + 32 (at most 9 characters
+    // here), so that 16 bytes can always be copied from its start.
+    char buf[48];
+    char* end = buf + 32;
+    int d = automatic ? autoDecimals(value) : resolutionCode;
+    char* p;
+    for (;;) {
+        p = fixedText(end, value, d);
+        const int len = static_cast<int>(end - p);
+        if (len <= kWidth)
+            break;
+        if (d == 0) {
+            std::memcpy(dst, kAsterisks, kWidth);
+            return kWidth;
+        }
+        d = std::max(0, d - (len - kWidth));
+    }
+    if (d > 0) {
+        if (automatic) {
+            // Trailing zeros go, and the separator too when no decimal remains.
+            while (end[-1] == '0')
                 --end;
-            if (out[end - 1] == '.')
+            if (end[-1] == '.')
                 --end;
-            out.resize(end);
+        }
+        for (char* q = p; q < end; ++q) {
+            if (*q == '.')
+                *q = decimalSeparator;
         }
     }
-    // Leading spaces go; a separator left in front gets a "0".
-    size_t first = start;
-    while (first < out.size() && out[first] == ' ')
-        ++first;
-    out.erase(start, first - start);
-    if (start < out.size() && out[start] == '.')
-        out.insert(out.begin() + start, '0');
-    for (size_t i = start; i < out.size(); ++i) {
-        if (out[i] == '.')
-            out[i] = decimalSeparator;
-    }
+    std::memcpy(dst, p, 16);  // a fixed-size copy is two moves; the length says what counts
+    return static_cast<size_t>(end - p);
 }
 
 std::string formatValueText(float value, int resolutionCode, char decimalSeparator) {
-    std::string s;
-    appendValueText(s, value, resolutionCode, decimalSeparator);
-    return s;
+    char buf[kValueTextMax];
+    return std::string(buf, writeValueText(buf, value, resolutionCode, decimalSeparator));
 }
 
 }  // namespace qd40::records

@@ -90,6 +90,19 @@ TEST(RecordBlock, ConversionEdgeCases) {
     EXPECT_EQ(b.records[3].ms(), 36);
 }
 
+TEST(RecordBlock, ConvertedDatesEqualTheCalendarForEverySecond) {
+    // One day in 2000 and one past 2079, where dates reach 2^16 days.
+    for (uint32_t day : {0u, 29500u}) {
+        Raw raw;
+        for (uint32_t s = 0; s < 86400; ++s)
+            raw.date(day * 86400 + s, 0);
+        CExplBloc b;
+        b.AppendRawRecords(raw.bytes, raw.count());
+        for (uint32_t s = 0; s < 86400; ++s)
+            ASSERT_EQ(b.records[s].date(), ole(day * 86400 + s)) << day << " " << s;
+    }
+}
+
 class ScriptedDialog : public WaitDialogState {
 public:
     int cancelAtCall = -1;  // IsCancelled call (1-based) that sees a Cancel
