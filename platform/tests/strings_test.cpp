@@ -48,7 +48,7 @@ TEST(Strings, TablesGiveTextsByIdAndLanguage) {
 TEST(Strings, FormatsWithPrintfRules) {
     EXPECT_EQ(formatText(controlStrings().text(106, Language::English).value(), 1), "Chan01");
     EXPECT_EQ(formatText(controlStrings().text(106, Language::French).value(), 30), "Voie30");
-    EXPECT_EQ(format("%08.8x", 0x80041400u), "80041400");
+    EXPECT_EQ(formatText(std::string("%08.8x"), 0x80041400u), "80041400");
 }
 
 }  // namespace
