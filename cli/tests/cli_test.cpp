@@ -1,0 +1,469 @@
+// The qd40 commands through the communication daemon (started by activation
+// in a private registry and runtime folder) against the module simulator.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <modbus.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "cli/config_listing.h"
+#include "cli/qd40_cli.h"
+#include "common/config/cfg_defaults.h"
+#include "control/ctl/daemon_factory.h"
+#include "control/ctl/persistence.h"
+#include "control/rules/min_periods.h"
+#include "testing/server_process.h"
+#include "testing/sim_process.h"
+
+extern char** environ;
+
+namespace qd40::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream ss(text);
+    for (std::string l; std::getline(ss, l);)
+        out.push_back(l);
+    return out;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void start(std::vector<std::string> simArgs = {}) {
+        qd40::testing::SimProcess::Options o;
+        o.args = std::move(simArgs);
+        sim = std::make_unique<qd40::testing::SimProcess>(o);
+        ASSERT_TRUE(sim->ok()) << sim->error();
+        ASSERT_TRUE(svr.ok()) << svr.error();
+        context.factory = ctl::daemonFactory();
+        context.registry = platform::RegistryStore(svr.registryDir());
+        folder = fs::path(svr.runtimeDir()) / "files";
+        fs::create_directories(folder);
+    }
+    std::string tcp() const { return "127.0.0.1:" + std::to_string(sim->tcpPort()); }
+    // Runs the command logic in this process, on the simulator unless offline.
+    Result run(std::vector<std::string> args, bool module = true) {
+        if (module)
+            args.insert(args.begin(), {"--tcp", tcp()});
+        std::ostringstream out, err;
+        Result r;
+        r.code = runQd40(args, out, err, context);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+    std::string file(const std::string& name) const { return (folder / name).string(); }
+
+    qd40::testing::ServerProcess svr;
+    std::unique_ptr<qd40::testing::SimProcess> sim;
+    CliContext context;
+    fs::path folder;
+};
+
+#define EXPECT_OK(r) EXPECT_EQ((r).code, 0) << (r).err
+#define ASSERT_OK(call)                    \
+    do {                                   \
+        const Result ok_ = (call);         \
+        ASSERT_EQ(ok_.code, 0) << ok_.err; \
+    } while (0)
+
+TEST_F(CliTest, IdentifyStatusAndAcquisitionCommands) {
+    start({"--time-scale", "20"});
+    Result r = run({"identify"});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "Device type: QD40M\nVersion: B.05\nFile version: A.00\nSetup name: " +
+                         lines(r.out).back().substr(12) + "\n");
+
+    const std::regex statusLine(
+        "0x[0-9A-F]{4}( (RUN|WAI|ACQ|MEAS|EVT|CHER|CHERC|AL[1-4]C|GMSR|"
+        "ALG1|ALG2|REM|REMP))*\n");
+    struct Step {
+        const char* command;
+        bool running;
+    };
+    for (const Step& s : {Step{"run", true}, Step{"trig", true}, Step{"stop", false}}) {
+        ASSERT_OK(run({s.command}));
+        r = run({"status"});
+        EXPECT_OK(r);
+        EXPECT_TRUE(std::regex_match(r.out, statusLine)) << r.out;
+        EXPECT_EQ(r.out.find(" RUN") != std::string::npos, s.running) << s.command << ": " << r.out;
+        EXPECT_EQ(r.out.find(" REM"), std::string::npos) << "control is given back: " << r.out;
+    }
+    EXPECT_OK(run({"remote"}));
+    EXPECT_OK(run({"local"}));
+}
+
+TEST_F(CliTest, FailuresExitWithOneErrorLine) {
+    start();
+    struct Case {
+        std::vector<std::string> args;
+        bool module;
+        std::string err;  // the whole line, or its beginning when it ends with '*'
+    };
+    const Case cases[] = {
+        {{"bogus"}, true, "error 0x80070057: unknown command 'bogus' (see qd40 --help)"},
+        {{"status"},
+         false,
+         "error 0x80070057: no module given: use --tcp HOST[:PORT] or --com N (see qd40 --help)"},
+        {{"relay", "get", "3"},
+         true,
+         "error 0x80070057: invalid relay '3': expected a number from 1 to 2"},
+        {{"mem", "read", "11"},
+         true,
+         "error 0x80070057: invalid block '11': expected a number from 1 to 10"},
+        {{"mem", "read", "1", "--first", "2", "--clear", "--raw", "x"},
+         true,
+         "error 0x80070057: --clear removes the oldest records of the block: use it with --first "
+         "1 only"},
+        {{"mem", "read", "1", "--clear"},
+         true,
+         "error 0x80070057: --clear needs --raw, --text or --sheet, so that the records read are "
+         "kept"},
+        {{"status", "--fast"},
+         true,
+         "error 0x80070057: unknown option '--fast' for status (see qd40 status --help)"},
+        {{"clock", "set", "2026-13-01 00:00:00"},
+         true,
+         "error 0x80070057: invalid date '2026-13-01 00:00:00': expected \"YYYY-MM-DD "
+         "HH:MM:SS\""},
+        {{"--tcp", "127.0.0.1:502", "--com", "1", "status"},
+         false,
+         "error 0x80070057: give either --tcp or --com, not both"},
+        {{"--tcp", "127.0.0.1:502", "--baud", "9600", "status"},
+         false,
+         "error 0x80070057: --host, --baud, --serial-mode and --server-params go with --com"},
+        {{"config", "show", file("missing.cfg")},
+         false,
+         "error 0x80004005: cannot open " + file("missing.cfg")},
+        // A module refusal: block 2 holds nothing.
+        {{"mem", "read", "2", "--count", "1"}, true, "error 0x800414*"},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(c.args, c.module);
+        EXPECT_EQ(r.code, 1) << c.err;
+        EXPECT_EQ(r.out, "") << c.err;
+        if (c.err.back() == '*')
+            EXPECT_EQ(r.err.rfind(c.err.substr(0, c.err.size() - 1), 0), 0u) << r.err;
+        else
+            EXPECT_EQ(r.err, c.err + "\n");
+    }
+}
+
+TEST_F(CliTest, ModuleHeldThroughAnotherConnectionIsRefused) {
+    start();
+    // Another master takes remote control (command 3) on its own connection.
+    modbus_t* other = modbus_new_tcp("127.0.0.1", sim->tcpPort());
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(modbus_connect(other), 0);
+    modbus_set_slave(other, 1);
+    ASSERT_EQ(modbus_write_register(other, 44000, 3), 1) << modbus_strerror(errno);
+
+    const std::string refusal =
+        "error 0x80041413: The module is already controlled via its other Port\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"run"}, {"remote"}, {"relay", "set", "1", "on"}, {"regs", "write", "45000", "1"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 1) << args[0];
+        EXPECT_EQ(r.err, refusal) << args[0];
+    }
+    const Result status = run({"status"});
+    EXPECT_OK(status);
+    EXPECT_NE(status.out.find(" REM"), std::string::npos) << status.out;
+    EXPECT_EQ(status.out.find("REMP"), std::string::npos) << status.out;
+    modbus_close(other);
+    modbus_free(other);
+}
+
+TEST_F(CliTest, ClockIsSetSynchronisedAndReadInTheLocaleFormat) {
+    start();
+    ASSERT_OK(run({"clock", "set", "2026-03-04 05:06:07"}));
+    Result r = run({"clock", "get"});
+    EXPECT_OK(r);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("2026-03-04 05:06:0[7-9]\n"))) << r.out;
+
+    context.now = [] { return DateTime{2031, 12, 30, 22, 58, 1, 750}; };
+    r = run({"clock", "sync"});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "2031-12-30 22:58:01\n");
+
+    context.locale = platform::Locale("%d/%m/%Y", "%Hh%M", ',');
+    r = run({"clock", "get"});
+    EXPECT_OK(r);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("30/12/2031 22h5[89]\n"))) << r.out;
+}
+
+TEST_F(CliTest, ConfigurationIsSentReadAndListedOffline) {
+    start({"--time-scale", "20"});
+    // A configuration saved as the control saves it: channel 5 in Vdc 50 V,
+    // both relays driven over MODBUS, a 500 ms acquisition.
+    ctl::CtlState wanted = ctl::CtlState::defaults();
+    cfg::FullCfgView full(wanted.cfg);
+    full.setAcqPeriod(500);
+    full.setChansToScan(full.chansToScan() | 0x10);
+    full.channel(5).setFunction(cfg::kFctVdc);
+    full.channel(5).setRange(3);
+    full.setRelayModbus(1, true);
+    full.setRelayModbus(2, true);
+    full.memBlock(3).setSize(500);
+    full.memBlock(3).setChansToRecord(0x10);
+    cfg::Qd40ExtCfg(wanted.ext).setModuleMnemonic("Kiln");
+    ctl::VectorOutStream saved;
+    ASSERT_TRUE(ctl::saveToStream(wanted, saved).isOk());
+    {
+        std::ofstream(file("wanted.cfg"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(saved.bytes().data()),
+                   std::streamsize(saved.bytes().size()));
+    }
+
+    ASSERT_OK(run({"config", "send", file("wanted.cfg"), "--init"}));
+    ASSERT_OK(run({"config", "read", file("read.cfg")}));
+    const std::string bytes = readText(file("read.cfg"));
+    ctl::CtlState read = ctl::CtlState::defaults();
+    ASSERT_TRUE(ctl::loadFromStream(
+                    std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), read)
+                    .isOk());
+    EXPECT_EQ(read.cfg, wanted.cfg);
+    EXPECT_EQ(cfg::ConstQd40ExtCfg(read.ext).moduleMnemonic(), "Kiln");
+
+    // Relays can now be driven over MODBUS.
+    ASSERT_OK(run({"relay", "set", "2", "on"}));
+    Result r = run({"relay", "get", "2"});
+    EXPECT_EQ(r.out, "on\n");
+    r = run({"relay", "get", "1"});
+    EXPECT_EQ(r.out, "off\n");
+
+    // Offline: no module is reached.
+    context.factory = [](const std::string&, std::unique_ptr<ctl::Qd40Link>&) {
+        return Status::failure(E_FAIL, "no module in this test");
+    };
+    r = run({"config", "show", file("read.cfg")}, false);
+    EXPECT_OK(r);
+    const rules::MinPeriods periods = rules::computeMinPeriods(cfg::ConstFullCfgView(read.cfg));
+    const auto all = lines(r.out);
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[all.size() - 2],
+              "Minimal acquisition period: " + std::to_string(periods.minAcqPeriodMs) + " ms");
+    EXPECT_EQ(all.back(), "Auxiliary period: " + std::to_string(periods.auxPeriodMs) + " ms");
+    for (const char* expected :
+         {"Module: Kiln", "  Acquisition period: 500 x 1 ms (500 ms)",
+          "  Channel 05 \"Chan05\" (scanned): Vdc, 50 V, ",
+          "  Relay 2: Direct, Modbus Controlled (bit 19)", "  Block 3: 500 records; channels 5\n",
+          "Channels:\n  Channel 05", "  Not programmed: 1-4, 6-30\n"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+
+    // A running module refuses a configuration before anything is written.
+    ASSERT_OK(run({"run"}));
+    full.setAcqPeriod(2000);
+    ctl::VectorOutStream changed;
+    ASSERT_TRUE(ctl::saveToStream(wanted, changed).isOk());
+    std::ofstream(file("changed.cfg"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(changed.bytes().data()),
+               std::streamsize(changed.bytes().size()));
+    context.factory = ctl::daemonFactory();
+    r = run({"config", "send", file("changed.cfg")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "error 0x8000FFFF: Stop the module before configuration\n");
+    ASSERT_OK(run({"stop"}));
+    r = run({"config", "show"});
+    EXPECT_NE(r.out.find("  Acquisition period: 500 x 1 ms"), std::string::npos) << r.out;
+
+    // A file that is not a saved state.
+    std::ofstream(file("junk.cfg")) << "junk";
+    r = run({"config", "show", file("junk.cfg")}, false);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("error 0x", 0), 0u);
+    EXPECT_NE(r.err.find("junk.cfg: not a saved module configuration"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, MemoryBlockIsReadIntoFilesAndCleared) {
+    start({"--preload", "1:300"});
+    Result r = run({"mem", "status"});
+    EXPECT_OK(r);
+    auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 11u) << r.out;
+    EXPECT_EQ(rows[0], "Block  Recording  Closed  Full  Records");
+    EXPECT_TRUE(std::regex_match(rows[1], std::regex("    1  no         (yes|no )     no    300")))
+        << rows[1];
+    EXPECT_EQ(rows[2], "    2  no         no      no    0");
+
+    r = run({"mem", "read", "1", "--raw", file("all.raw"), "--text", file("all.txt"), "--sheet",
+             file("all.sheet")});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "300 records read\n");
+    const std::string raw = readText(file("all.raw"));
+    ASSERT_EQ(raw.size(), 300u * 8);
+    const std::string text = readText(file("all.txt"));
+    EXPECT_EQ(lines(text).size(), 300u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    const auto sheet = lines(readText(file("all.sheet")));
+    ASSERT_GT(sheet.size(), 4u);
+    EXPECT_EQ(sheet[0], "\"Qd40_01_1\"\t\"\"\r");
+    EXPECT_TRUE(std::regex_match(
+        sheet[1], std::regex("\\d{4}-\\d\\d-\\d\\d\t\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\r")))
+        << sheet[1];
+
+    // A part: records 5 to 14, as the module gives them.
+    r = run({"mem", "read", "1", "--first", "5", "--count", "10", "--raw", file("part.raw")});
+    EXPECT_EQ(r.out, "10 records read\n");
+    EXPECT_EQ(readText(file("part.raw")), raw.substr(4 * 8, 10 * 8));
+    // Beyond the end: what there is.
+    r = run({"mem", "read", "1", "--first", "295", "--count", "50"});
+    EXPECT_EQ(r.out, "6 records read\n");
+
+    r = run({"mem", "read", "1", "--clear", "--raw", file("again.raw")});
+    EXPECT_EQ(r.out, "300 records read\n");
+    EXPECT_EQ(readText(file("again.raw")), raw);
+    r = run({"mem", "status"});
+    EXPECT_EQ(lines(r.out)[1].substr(lines(r.out)[1].size() - 2), " 0") << r.out;
+}
+
+TEST_F(CliTest, EventsAreListedAndCleared) {
+    start();
+    Result r = run({"events"});
+    EXPECT_OK(r);
+    auto rows = lines(r.out);
+    ASSERT_GE(rows.size(), 2u) << r.out;
+    EXPECT_EQ(rows[0], std::to_string(rows.size() - 1) + " events");
+    EXPECT_TRUE(std::regex_match(
+        rows[1], std::regex("001 \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Power On")))
+        << rows[1];
+    ASSERT_OK(run({"events", "clear"}));
+    r = run({"events"});
+    EXPECT_EQ(r.out, "0 events\n");
+}
+
+TEST_F(CliTest, ScanPrintsOneLinePerScanWithValuesAndUnits) {
+    start({"--time-scale", "20"});
+    ASSERT_OK(run({"run"}));
+    context.sleep = [](int ms) { ::usleep(useconds_t(ms) * 1000); };
+    Result r = run({"scan", "--channels", "1,4", "--count", "3", "--period", "60"});
+    EXPECT_OK(r);
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 3u) << r.out;
+    const std::regex line(
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  01: -?[0-9.]+ V  04: -?[0-9.]+ mA");
+    for (const std::string& row : rows)
+        EXPECT_TRUE(std::regex_match(row, line)) << row;
+    EXPECT_NE(rows.front().substr(0, 23), rows.back().substr(0, 23)) << "new cycles are shown";
+
+    context.locale = platform::Locale("%d.%m.%Y", "%H:%M:%S", ',');
+    r = run({"scan", "--channels", "1"});
+    EXPECT_TRUE(std::regex_match(
+        r.out,
+        std::regex(
+            "\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d{3}  01: -?[0-9]+(,[0-9]+)? V\n")))
+        << r.out;
+}
+
+TEST_F(CliTest, RegistersAreWrittenAndRead) {
+    start();
+    ASSERT_OK(run({"regs", "write", "45000", "0x1234", "4660", "65535"}));
+    Result r = run({"regs", "read", "45000", "3"});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "45000: 0x1234 0x1234 0xFFFF\n");
+    r = run({"regs", "read", "1019", "1", "--input"});
+    EXPECT_EQ(r.out, "1019: 0xB052\n");
+    r = run({"regs", "read", "45000", "9"});
+    EXPECT_EQ(lines(r.out).size(), 2u);
+    EXPECT_EQ(lines(r.out)[1].rfind("45008: 0x", 0), 0u) << r.out;
+    r = run({"regs", "write", "45000", "65536"});
+    EXPECT_EQ(r.err, "error 0x80070057: invalid WORD '65536': expected a number from 0 to 65535\n");
+}
+
+// The program itself: exit codes, streams and help.
+Result runProgram(const std::vector<std::string>& args, const fs::path& folder) {
+    const char* bin = std::getenv("QD40_BIN_DIR");
+    std::vector<std::string> argv{std::string(bin ? bin : ".") + "/qd40"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    const std::string out = (folder / "stdout").string(), err = (folder / "stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    Result r;
+    const int spawned = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    int status = 0;
+    if (spawned == 0 && ::waitpid(pid, &status, 0) == pid)
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    else
+        r.err = "spawn " + argv[0] + ": " + std::strerror(spawned);
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = readText(out);
+    r.err += readText(err);
+    return r;
+}
+
+TEST_F(CliTest, ProgramExitCodesAndHelp) {
+    start();
+    Result r = runProgram({"--tcp", tcp(), "status"}, folder);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("0x", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+
+    r = runProgram({"--tcp", tcp(), "mem", "read", "0"}, folder);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "error 0x80070057: invalid block '0': expected a number from 1 to 10\n");
+
+    struct HelpCase {
+        std::vector<std::string> args;
+        std::vector<std::string> contains;
+    };
+    const HelpCase cases[] = {
+        {{"--help"},
+         {"Usage: qd40 CONNECTION COMMAND", "--tcp HOST[:PORT]", "  regs write START WORD...\n"}},
+        {{"mem", "read", "--help"}, {"Usage: qd40 CONNECTION mem read BLOCK", "--sheet FILE"}},
+        {{"clock", "--help"}, {"clock get", "clock set", "clock sync"}},
+    };
+    for (const HelpCase& c : cases) {
+        r = runProgram(c.args, folder);
+        EXPECT_EQ(r.code, 0);
+        for (const std::string& s : c.contains)
+            EXPECT_NE(r.out.find(s), std::string::npos) << s << "\n" << r.out;
+    }
+}
+
+TEST(CliListing, MasksAndNumbers) {
+    struct Case {
+        uint32_t mask;
+        int count;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{0, 30, "none"}, Case{0xF, 30, "1-4"}, Case{0x2000004F, 30, "1-4, 7, 30"},
+          Case{0x3FF, 10, "1-10"}, Case{0x200, 10, "10"}})
+        EXPECT_EQ(maskText(c.mask, c.count), c.text);
+    EXPECT_EQ(numberText(2.5f, ','), "2,5");
+    EXPECT_EQ(numberText(cfg::kMaxFloat, '.'), "MAX");
+}
+
+}  // namespace
+}  // namespace qd40::cli
