@@ -299,7 +299,7 @@ Pdu Module::handle(int port, std::span<const uint8_t> req) {
     switch (f) {
         case 1:
         case 2:
-            return readBits(port, req, f == 1);
+            return readBits(req);
         case 3:
         case 4:
             return readRegisters(port, req, f == 3);
@@ -326,7 +326,7 @@ Pdu Module::refuse(uint8_t function, uint16_t moduleError) {
     return exception(function, kRefusalException);
 }
 
-Pdu Module::readBits(int /*port*/, std::span<const uint8_t> req, bool /*coils*/) {
+Pdu Module::readBits(std::span<const uint8_t> req) {
     const uint8_t f = req[0];
     if (req.size() != 5)
         return exception(f, kIllegalValue);
@@ -1291,11 +1291,10 @@ void Module::updateOutputs() {
             on |= (alarmMask_[k] & cfg().globalAlarmMask(g + 1, k + 1)) != 0;
         alg_[g] = on;
     }
+    // A relay not left to MODBUS follows its global alarm.
     for (int r = 0; r < 2; ++r) {
         if (!cfg().relayModbus(r + 1))
             relayCoil_[r] = alg_[r];
-        const bool reverse = cfg().relayReverse(r + 1);
-        relayOut_[r] = relayCoil_[r] != reverse;
     }
     // E-mail alerter: each enabled condition sends once until re-initialised.
     const bool conds[3] = {alg_[0], alg_[1], (statusWord(-2) & (1 << 11)) != 0};

@@ -148,7 +148,8 @@ private:
     };
 
     // MODBUS functions.
-    Pdu readBits(int port, std::span<const uint8_t> req, bool coils);
+    // Coils and discrete inputs 18 and 19 both read the relays.
+    Pdu readBits(std::span<const uint8_t> req);
     Pdu readRegisters(int port, std::span<const uint8_t> req, bool holding);
     Pdu writeSingleCoil(int port, std::span<const uint8_t> req);
     Pdu writeMultipleCoils(int port, std::span<const uint8_t> req);
@@ -234,8 +235,7 @@ private:
     bool meas_ = false;
     uint16_t latched_ = 0;  // CHERC, AL1C..AL4C, cleared when the status word is read
     bool alg_[2] = {false, false};
-    bool relayCoil_[2] = {false, false};
-    bool relayOut_[2] = {false, false};
+    bool relayCoil_[2] = {false, false};  // relay states (on = 1), before any reversal
     std::array<Block, 10> blocks_{};
 
     std::vector<ModuleEvent> events_;

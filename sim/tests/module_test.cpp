@@ -336,6 +336,7 @@ TEST_F(ModuleTest, LimitCounterRaisesAlarmsGlobalAlarmRelayAndOpensABlock) {
     ASSERT_EQ(writeN(m, kA, 2004, {0x0303, uint16_t(level), uint16_t(level >> 16)}), 0);
     // Block 2 opens when channel 1 is in alarm on limit 1, records channel 1 every cycle.
     ASSERT_EQ(writeN(m, kA, 5116, {100, 0, 1, 0, 0x0014, 1, 0, 0, 0, 0, 0, 0, 0, 8, 1, 0}), 0);
+    ASSERT_EQ(write1(m, kB, 109, 1), 0);  // e-mail on global alarm 1
     ASSERT_EQ(command(m, kA, 1), 0);
     m.advance(m.uptimeMs() + 3500);  // four cycles
     const auto& recs = m.records(1);
@@ -349,6 +350,13 @@ TEST_F(ModuleTest, LimitCounterRaisesAlarmsGlobalAlarmRelayAndOpensABlock) {
     EXPECT_NE(status & (1 << 7), 0);                                 // AL1C
     EXPECT_EQ(regs(m, kA, 6008, 2), (std::vector<uint16_t>{1, 0}));  // limit 1 alarm mask
     EXPECT_EQ(m.handle(kA, pdu(1, 18, 1)), (Pdu{1, 1, 1}));          // relay 1 follows ALG1
+    // One e-mail for the alarm, another only after the alerter is re-initialised.
+    EXPECT_EQ(regs(m, kA, 108, 1)[0], 1);
+    m.advance(m.uptimeMs() + 1000);
+    EXPECT_EQ(regs(m, kA, 108, 1)[0], 1);
+    ASSERT_EQ(command(m, kA, 36), 0);
+    m.advance(m.uptimeMs() + 1000);
+    EXPECT_EQ(regs(m, kA, 108, 1)[0], 2);
 }
 
 TEST_F(ModuleTest, TriggerOpensOrPacesTheAcquisitionByMode) {
