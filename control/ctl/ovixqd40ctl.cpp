@@ -81,6 +81,10 @@ HRESULT OvixQd40Ctl::notOpen() {
     return fail(E_UNEXPECTED, 514);
 }
 
+HRESULT OvixQd40Ctl::checked(HRESULT serverResult) {
+    return failed(serverResult) ? serverFailure(serverResult) : S_OK;
+}
+
 void OvixQd40Ctl::changed() {
     modified_ = true;
     if (container_) {
@@ -143,58 +147,44 @@ HRESULT OvixQd40Ctl::putBlob(const VariantBlob& v, std::span<uint8_t> blob) {
     return fail(E_POINTER, 518)
 
 HRESULT OvixQd40Ctl::get_Cfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(state_.cfg);
-    return S_OK;
+    return give(p, blobOf(state_.cfg));
 }
 HRESULT OvixQd40Ctl::put_Cfg(const VariantBlob& v) {
     return putBlob(v, state_.cfg);
 }
 HRESULT OvixQd40Ctl::get_ChansResCfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(state_.chansRes);
-    return S_OK;
+    return give(p, blobOf(state_.chansRes));
 }
 HRESULT OvixQd40Ctl::put_ChansResCfg(const VariantBlob& v) {
     return putBlob(v, state_.chansRes);
 }
 HRESULT OvixQd40Ctl::get_EmailCfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(state_.email);
-    return S_OK;
+    return give(p, blobOf(state_.email));
 }
 HRESULT OvixQd40Ctl::put_EmailCfg(const VariantBlob& v) {
     return putBlob(v, state_.email);
 }
 HRESULT OvixQd40Ctl::get_MemsStatusMaskCfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(state_.memsStatusMask);
-    return S_OK;
+    return give(p, blobOf(state_.memsStatusMask));
 }
 HRESULT OvixQd40Ctl::put_MemsStatusMaskCfg(const VariantBlob& v) {
     return putBlob(v, state_.memsStatusMask);
 }
 HRESULT OvixQd40Ctl::get_ChansExtCfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(cfg::ConstQd40ExtCfg(state_.ext).chansExt().bytes());
-    return S_OK;
+    return give(p, blobOf(cfg::ConstQd40ExtCfg(state_.ext).chansExt().bytes()));
 }
 HRESULT OvixQd40Ctl::put_ChansExtCfg(const VariantBlob& v) {
     return putBlob(v, cfg::Qd40ExtCfg(state_.ext).chansExt().bytes());
 }
 HRESULT OvixQd40Ctl::get_Qd40ExtCfg(VariantBlob* p) {
-    QD40_OUT_CHECK(p);
-    *p = blobOf(state_.ext);
-    return S_OK;
+    return give(p, blobOf(state_.ext));
 }
 HRESULT OvixQd40Ctl::put_Qd40ExtCfg(const VariantBlob& v) {
     return putBlob(v, state_.ext);
 }
 
 HRESULT OvixQd40Ctl::get_Serial(int32_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = state_.conn.serial ? 1 : 0;
-    return S_OK;
+    return give(p, state_.conn.serial ? 1 : 0);
 }
 HRESULT OvixQd40Ctl::put_Serial(int32_t v) {
     state_.conn.serial = v != 0;
@@ -202,9 +192,7 @@ HRESULT OvixQd40Ctl::put_Serial(int32_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_IpAddr(std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = state_.conn.ipAddr;
-    return S_OK;
+    return give(p, state_.conn.ipAddr);
 }
 HRESULT OvixQd40Ctl::put_IpAddr(const std::string& v) {
     state_.conn.ipAddr = v;
@@ -212,9 +200,7 @@ HRESULT OvixQd40Ctl::put_IpAddr(const std::string& v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_Port(int32_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = portNumber();
-    return S_OK;
+    return give(p, portNumber());
 }
 HRESULT OvixQd40Ctl::put_Port(int32_t v) {
     // The port persists as a 16-bit value: a TCP port above 32767 keeps its
@@ -226,9 +212,7 @@ HRESULT OvixQd40Ctl::put_Port(int32_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_OvixQd40SvrParams(int32_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = state_.conn.ovixQd40SvrParams ? 1 : 0;
-    return S_OK;
+    return give(p, state_.conn.ovixQd40SvrParams ? 1 : 0);
 }
 HRESULT OvixQd40Ctl::put_OvixQd40SvrParams(int32_t v) {
     state_.conn.ovixQd40SvrParams = v != 0;
@@ -236,9 +220,7 @@ HRESULT OvixQd40Ctl::put_OvixQd40SvrParams(int32_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_BaudRate(int32_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = static_cast<int32_t>(state_.conn.baudRate);
-    return S_OK;
+    return give(p, static_cast<int32_t>(state_.conn.baudRate));
 }
 HRESULT OvixQd40Ctl::put_BaudRate(int32_t v) {
     if (v < 0)
@@ -248,9 +230,7 @@ HRESULT OvixQd40Ctl::put_BaudRate(int32_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_MbAddr(int16_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = state_.conn.mbAddr;
-    return S_OK;
+    return give(p, state_.conn.mbAddr);
 }
 HRESULT OvixQd40Ctl::put_MbAddr(int16_t v) {
     if (v < 0 || v > 255)
@@ -260,9 +240,7 @@ HRESULT OvixQd40Ctl::put_MbAddr(int16_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_SerialMode(int16_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = state_.conn.serialMode;
-    return S_OK;
+    return give(p, state_.conn.serialMode);
 }
 HRESULT OvixQd40Ctl::put_SerialMode(int16_t v) {
     if (v < 0 || v >= qd40SerialModeQty)
@@ -272,9 +250,7 @@ HRESULT OvixQd40Ctl::put_SerialMode(int16_t v) {
     return S_OK;
 }
 HRESULT OvixQd40Ctl::get_DefEditChanNum(int16_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = defEditChanNum_;
-    return S_OK;
+    return give(p, defEditChanNum_);
 }
 HRESULT OvixQd40Ctl::put_DefEditChanNum(int16_t v) {
     if (HRESULT h = report(rules::checkDefEditChanNum(v)); failed(h))
@@ -286,9 +262,7 @@ HRESULT OvixQd40Ctl::put_DefEditChanNum(int16_t v) {
 // ---- open and close
 
 HRESULT OvixQd40Ctl::get_IsOpen(int32_t* p) {
-    QD40_OUT_CHECK(p);
-    *p = open_ ? 1 : 0;
-    return S_OK;
+    return give(p, open_ ? 1 : 0);
 }
 
 HRESULT OvixQd40Ctl::pushPortSettings() {
@@ -411,8 +385,7 @@ HRESULT OvixQd40Ctl::Close() {
 
 HRESULT OvixQd40Ctl::readStatusWord(uint16_t& status) {
     int32_t err = 0;
-    const HRESULT h = link_->GetStatus(state_.conn.mbAddr, &status, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetStatus(state_.conn.mbAddr, &status, &err));
 }
 
 HRESULT OvixQd40Ctl::takeRemote(bool& taken) {
@@ -471,8 +444,7 @@ HRESULT OvixQd40Ctl::Local() {
     if (!open_)
         return notOpen();
     int32_t err = 0;
-    const HRESULT h = link_->Local(state_.conn.mbAddr, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->Local(state_.conn.mbAddr, &err));
 }
 
 HRESULT OvixQd40Ctl::Run() {
@@ -563,8 +535,7 @@ HRESULT OvixQd40Ctl::ForceRemote() {
     const uint16_t block[] = {0, 2, module::kConfirmWord1, module::kConfirmWord2};
     const Variant cmd = Variant::words(block);
     int32_t err = 0;
-    const HRESULT h = link_->SendCmd(state_.conn.mbAddr, &cmd, 0, nullptr, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->SendCmd(state_.conn.mbAddr, &cmd, 0, nullptr, &err));
 }
 
 // ---- status and reads (no remote control needed)
@@ -682,8 +653,7 @@ HRESULT OvixQd40Ctl::GetRel(int16_t relay, int32_t* pOn) {
     QD40_OUT_CHECK(pOn);
     if (!open_)
         return notOpen();
-    const HRESULT h = link_->GetRel(state_.conn.mbAddr, static_cast<uint16_t>(relay), pOn);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetRel(state_.conn.mbAddr, static_cast<uint16_t>(relay), pOn));
 }
 
 HRESULT OvixQd40Ctl::GetMemRecCount(int16_t block, uint32_t* pCount) {
@@ -693,9 +663,8 @@ HRESULT OvixQd40Ctl::GetMemRecCount(int16_t block, uint32_t* pCount) {
     if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
         return h;
     int32_t err = 0;
-    const HRESULT h =
-        link_->GetMemRecCount(state_.conn.mbAddr, static_cast<uint8_t>(block), pCount, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(
+        link_->GetMemRecCount(state_.conn.mbAddr, static_cast<uint8_t>(block), pCount, &err));
 }
 
 HRESULT OvixQd40Ctl::GetMemRecords(int16_t block, uint32_t first, uint32_t qty, int32_t clear,
@@ -721,8 +690,7 @@ HRESULT OvixQd40Ctl::GetEvtCount(uint16_t* pCount) {
     if (!open_)
         return notOpen();
     int32_t err = 0;
-    const HRESULT h = link_->GetEvtCount(state_.conn.mbAddr, pCount, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetEvtCount(state_.conn.mbAddr, pCount, &err));
 }
 
 HRESULT OvixQd40Ctl::GetEvts(uint16_t qty, uint16_t* pRead, VariantBlob* pvEvents) {
@@ -743,22 +711,18 @@ HRESULT OvixQd40Ctl::ClrEvts() {
     if (!open_)
         return notOpen();
     int32_t err = 0;
-    const HRESULT h = link_->ClrEvts(state_.conn.mbAddr, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->ClrEvts(state_.conn.mbAddr, &err));
 }
 
 HRESULT OvixQd40Ctl::get_DevVersion(std::string* p) {
     QD40_OUT_CHECK(p);
     if (!open_)
         return notOpen();
-    const HRESULT h = link_->GetDevVersion(state_.conn.mbAddr, p);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetDevVersion(state_.conn.mbAddr, p));
 }
 
 HRESULT OvixQd40Ctl::get_DevFileVersion(std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = devFileVersion_;
-    return S_OK;
+    return give(p, devFileVersion_);
 }
 
 HRESULT OvixQd40Ctl::GetSentEmailCount(uint16_t* pCount) {
@@ -766,24 +730,21 @@ HRESULT OvixQd40Ctl::GetSentEmailCount(uint16_t* pCount) {
     if (!open_)
         return notOpen();
     int32_t err = 0;
-    const HRESULT h = link_->GetSentEmailCount(state_.conn.mbAddr, pCount, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetSentEmailCount(state_.conn.mbAddr, pCount, &err));
 }
 
 HRESULT OvixQd40Ctl::SetSentEmailCount(uint16_t count) {
     if (!open_)
         return notOpen();
     int32_t err = 0;
-    const HRESULT h = link_->SetSentEmailCount(state_.conn.mbAddr, count, &err);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->SetSentEmailCount(state_.conn.mbAddr, count, &err));
 }
 
 HRESULT OvixQd40Ctl::GetDate(double* pDate) {
     QD40_OUT_CHECK(pDate);
     if (!open_)
         return notOpen();
-    const HRESULT h = link_->GetDate(state_.conn.mbAddr, pDate);
-    return failed(h) ? serverFailure(h) : S_OK;
+    return checked(link_->GetDate(state_.conn.mbAddr, pDate));
 }
 
 HRESULT OvixQd40Ctl::ReadSetupName(std::string* p) {
@@ -948,9 +909,7 @@ HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
 // ---- offline members
 
 HRESULT OvixQd40Ctl::get_Version(std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = version::ovixqd40::kProductVersion;
-    return S_OK;
+    return give(p, version::ovixqd40::kProductVersion);
 }
 
 HRESULT OvixQd40Ctl::GetBinVersion(uint32_t* pMS, uint32_t* pLS, int32_t* pError) {
@@ -963,15 +922,11 @@ HRESULT OvixQd40Ctl::GetBinVersion(uint32_t* pMS, uint32_t* pLS, int32_t* pError
 }
 
 HRESULT OvixQd40Ctl::Fct2str(int16_t fct, std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = std::string(cfg::functionText(fct));
-    return S_OK;
+    return give(p, std::string(cfg::functionText(fct)));
 }
 
 HRESULT OvixQd40Ctl::Rge2str(int16_t fct, int16_t rge, std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = std::string(cfg::rangeText(fct, rge));
-    return S_OK;
+    return give(p, std::string(cfg::rangeText(fct, rge)));
 }
 
 HRESULT OvixQd40Ctl::GetChanMnemo(int16_t chan, std::string* p) {
@@ -999,15 +954,11 @@ HRESULT OvixQd40Ctl::GetChanDefMnemo(int16_t chan, std::string* p) {
 }
 
 HRESULT OvixQd40Ctl::GetRgeDefUnit(int16_t fct, int16_t rge, std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = std::string(cfg::defaultUnit(fct, rge));
-    return S_OK;
+    return give(p, std::string(cfg::defaultUnit(fct, rge)));
 }
 
 HRESULT OvixQd40Ctl::GetQd40Mnemo(std::string* p) {
-    QD40_OUT_CHECK(p);
-    *p = cfg::ConstQd40ExtCfg(state_.ext).moduleMnemonic();
-    return S_OK;
+    return give(p, cfg::ConstQd40ExtCfg(state_.ext).moduleMnemonic());
 }
 
 HRESULT OvixQd40Ctl::GetCfgMinAcqPeriod(const VariantBlob& vCfg, uint32_t* pMinAcqMs,

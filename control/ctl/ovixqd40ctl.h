@@ -163,6 +163,16 @@ private:
     HRESULT fail(HRESULT hr, int stringId);
     HRESULT serverFailure(HRESULT hr);
     HRESULT notOpen();
+    // S_OK, or the server's failure taken over as the control's.
+    HRESULT checked(HRESULT serverResult);
+    // Writes an out value; a null pointer is refused with 518.
+    template <class T, class V>
+    HRESULT give(T* p, V&& value) {
+        if (!p)
+            return fail(E_POINTER, 518);
+        *p = std::forward<V>(value);
+        return S_OK;
+    }
     bool statusBit(int bit, int32_t* pVal, HRESULT& result);
     void changed();
     HRESULT putBlob(const VariantBlob& v, std::span<uint8_t> blob);
