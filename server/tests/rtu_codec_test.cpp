@@ -31,8 +31,9 @@ TEST(RtuCodec, AnswerLengthIsKnownFromTheFirstBytes) {
 }
 
 TEST(RtuCodec, InterFrameSilence) {
-    EXPECT_EQ(rtu::interFrameMicros(9600), 4010u);  // 3.5 x 11 bits
-    EXPECT_EQ(rtu::interFrameMicros(115200), 1750u);
+    EXPECT_EQ(rtu::interFrameMicros(9600), 3646u);  // 3.5 characters of 10 bits
+    EXPECT_EQ(rtu::interFrameMicros(9600, 11), 4010u);
+    EXPECT_EQ(rtu::interFrameMicros(115200), 304u);
 }
 
 TEST(RtuCodec, OnlyExceptionFourOnAWriteIsARefusal) {

@@ -21,8 +21,8 @@ size_t answerLength(std::span<const uint8_t> head);
 // True when the frame's CRC matches.
 bool crcOk(std::span<const uint8_t> frame);
 
-// The silence that separates frames: 3.5 character times (11 bits each), and
-// 1750 µs above 19200 baud.
-uint32_t interFrameMicros(uint32_t baudRate);
+// The silence that separates frames: 3.5 character times of `bitsPerChar`
+// bits (start, data, parity and stop bits).
+uint32_t interFrameMicros(uint32_t baudRate, int bitsPerChar = 10);
 
 }  // namespace qd40::transport::rtu

@@ -71,12 +71,10 @@ bool crcOk(std::span<const uint8_t> f) {
     return f[f.size() - 2] == uint8_t(crc) && f[f.size() - 1] == uint8_t(crc >> 8);
 }
 
-uint32_t interFrameMicros(uint32_t baudRate) {
+uint32_t interFrameMicros(uint32_t baudRate, int bitsPerChar) {
     if (baudRate == 0)
         return 0;
-    if (baudRate > 19200)
-        return 1750;
-    return static_cast<uint32_t>((3.5 * 11 * 1'000'000.0) / baudRate + 0.5);
+    return static_cast<uint32_t>((3.5 * bitsPerChar * 1'000'000.0) / baudRate + 0.5);
 }
 
 }  // namespace rtu
@@ -118,7 +116,9 @@ public:
         echo_ = s.cabling == kWires2   ? Echo::Present
                 : s.cabling == kWires4 ? Echo::Absent
                                        : Echo::Unknown;
-        gapMicros_ = rtu::interFrameMicros(s.baudRate);
+        const int bits = 1 + (s.characterSize == 7 ? 7 : 8) + (s.parity != 0 ? 1 : 0) +
+                         (s.stopBits == 2 ? 2 : 1);
+        gapMicros_ = rtu::interFrameMicros(s.baudRate, bits);
     }
     ~RtuLine() override { ::close(fd_); }
 
