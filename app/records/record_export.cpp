@@ -443,6 +443,17 @@ ExportResult exportToPath(const std::string& path, bool append, Body body) {
 
 }  // namespace
 
+std::string defaultExportFileName(const std::string& documentTitle) {
+    std::string name = documentTitle;
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    const size_t cut = name.find_first_of(" #%;/\\");
+    if (cut != std::string::npos)
+        name.resize(cut);
+    return name + ".txt";
+}
+
 ExportResult exportTextInLineTo(std::FILE* file, const std::vector<const CExplBloc*>& blocks,
                                 const platform::Locale& locale, IWaitDialog* dialog) {
     LineWriter out(file);

@@ -34,6 +34,10 @@ struct ExportResult {
     uint64_t records = 0;    // records walked
 };
 
+// The file name proposed for an export of a document titled documentTitle:
+// the title without its extension, cut at the first of " #%;/\\", then ".txt".
+std::string defaultExportFileName(const std::string& documentTitle);
+
 // Every export writes whole lines; exportTo* write to an open stream (which
 // they do not close), export* open path (appending or truncating) and close it.
 ExportResult exportTextInLine(const std::vector<const CExplBloc*>& blocks, const std::string& path,

@@ -205,6 +205,16 @@ TEST_F(ExportTest, CancelKeepsWhatWasWritten) {
     EXPECT_EQ(never.calls, 2);
 }
 
+TEST(ExportFileName, TitleCutAtTheFirstSpecialCharacter) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"My data.dqx", "My.txt"},    {"Plant#2.dqx", "Plant.txt"}, {"a;b%c.dqx", "a.txt"},
+        {"Line 4", "Line.txt"},       {"run.v2.dqx", "run.v2.txt"}, {"x/y\\z.dqx", "x.txt"},
+        {"Simple.dqx", "Simple.txt"},
+    };
+    for (const auto& [title, expected] : cases)
+        EXPECT_EQ(defaultExportFileName(title), expected);
+}
+
 TEST_F(ExportTest, FailuresAreReported) {
     ExportResult r = exportSpreadsheet({&sample_}, (dir_ / "missing" / "x.txt").string(), false,
                                        SpreadsheetOptions{}, platform::Locale::posix(), nullptr);
