@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -133,8 +134,17 @@ bool TcpServer::listen(const std::string& address, int port, std::string& error)
     sa.sin_family = AF_INET;
     sa.sin_port = htons(uint16_t(port));
     if (::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1) {
-        error = "not an IPv4 address: " + address;
-        return false;
+        // A host name such as "localhost": its first IPv4 address.
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (::getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0 || !found) {
+            error = "not an IPv4 address or known host name: " + address;
+            return false;
+        }
+        sa.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+        ::freeaddrinfo(found);
     }
     if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
         ::listen(listenFd_, 16) != 0) {
