@@ -275,6 +275,7 @@ TEST_F(CliTest, ConfigurationIsSentReadAndListedOffline) {
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
     // A running module refuses a configuration before anything is written.
+    context.factory = ctl::daemonFactory();
     ASSERT_OK(run({"run"}));
     full.setAcqPeriod(2000);
     ctl::VectorOutStream changed;
@@ -282,7 +283,6 @@ TEST_F(CliTest, ConfigurationIsSentReadAndListedOffline) {
     std::ofstream(file("changed.cfg"), std::ios::binary)
         .write(reinterpret_cast<const char*>(changed.bytes().data()),
                std::streamsize(changed.bytes().size()));
-    context.factory = ctl::daemonFactory();
     r = run({"config", "send", file("changed.cfg")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "error 0x8000FFFF: Stop the module before configuration\n");
@@ -395,8 +395,11 @@ TEST_F(CliTest, RegistersAreWrittenAndRead) {
 
 // The program itself: exit codes, streams and help.
 Result runProgram(const std::vector<std::string>& args, const fs::path& folder) {
+    // $QD40_BIN_DIR, else the folder of this test (both are build/bin).
     const char* bin = std::getenv("QD40_BIN_DIR");
-    std::vector<std::string> argv{std::string(bin ? bin : ".") + "/qd40"};
+    const fs::path dir =
+        bin && *bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path();
+    std::vector<std::string> argv{(dir / "qd40").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
     for (auto& a : argv)
