@@ -316,6 +316,10 @@ TEST(SimProcessTest, PermanentMemorySurvivesRestartAndKeepsPlantedValues) {
     const std::string dir =
         std::filesystem::temp_directory_path() / ("qd40sim-state-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    struct Cleanup {
+        std::string dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
     const std::string state = dir + "/state";
     SimProcess::Options o;
     o.stateFile = state;
@@ -345,7 +349,6 @@ TEST(SimProcessTest, PermanentMemorySurvivesRestartAndKeepsPlantedValues) {
         ASSERT_EQ(modbus_read_registers(c.get(), 2000, 1, &word), 1);
         EXPECT_EQ(word, 0x00F9);
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(SimProcessTest, StopsCleanlyAndRemovesTheLineLink) {
