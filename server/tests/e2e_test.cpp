@@ -199,6 +199,102 @@ TEST_F(EndToEnd, ASilentModuleGivesTheTimeOutWithinTheConfiguredBound) {
     EXPECT_EQ(q->GetStatus(1, &status, &err), S_OK) << q->lastError().description;
 }
 
+// Every other method against the module, under remote control, with the
+// values it reads back.
+TEST_F(EndToEnd, EveryOtherMethodReachesTheModule) {
+    openTcp(*q);
+    ASSERT_EQ(q->Remote(1, &err), S_OK);
+    ASSERT_EQ(q->Stop(1, &err), S_OK);
+    auto ok = [&](HRESULT h, const char* what) {
+        EXPECT_EQ(h, S_OK) << what << ": " << q->lastError().description;
+    };
+    Variant v, back;
+    uint16_t w = 0;
+    ok(q->GetAcqCfg(1, &v, &err), "GetAcqCfg");
+    ok(q->SetAcqCfg(1, &v, &err), "SetAcqCfg");
+    ok(q->GetChanCfg(1, 2, &v, &err), "GetChanCfg");
+    ok(q->SetChanCfg(1, 2, &v, &err), "SetChanCfg");
+    ok(q->GetMemCfg(1, 3, &v, &err), "GetMemCfg");
+    ok(q->SetMemCfg(1, 3, &v, &err), "SetMemCfg");
+    ok(q->GetChansRes(1, &v, &err), "GetChansRes");
+    ok(q->SetChansRes(1, &v, &err), "SetChansRes");
+    ok(q->SetChanRes(1, 7, 0x0102, &err), "SetChanRes");
+    ok(q->GetChanRes(1, 7, &w, &err), "GetChanRes");
+    EXPECT_EQ(w, 0x0102);
+    const Variant mask = Variant::bytes({0x0F, 0, 0, 0, 0x03, 0, 0, 0});
+    ok(q->SetMemsStatusMask(1, &mask, &err), "SetMemsStatusMask");
+    ok(q->GetMemsStatusMask(1, &back, &err), "GetMemsStatusMask");
+    EXPECT_EQ(back.data, mask.data);
+    ok(q->GetMemsStatus(1, &v, &err), "GetMemsStatus");
+    EXPECT_EQ(v.data.size(), 8u);
+    ok(q->GetCyStatus(1, &v, &err), "GetCyStatus");
+    EXPECT_EQ(v.data.size(), 210u);
+    ok(q->GetChansDelays(1, &v, &err), "GetChansDelays");
+    EXPECT_EQ(v.data.size(), 60u);
+    ok(q->SetSentEmailCount(1, 7, &err), "SetSentEmailCount");
+    ok(q->GetSentEmailCount(1, &w, &err), "GetSentEmailCount");
+    EXPECT_EQ(w, 7);
+    ok(q->SendRegs(1, 5260, 4, Variant::words(std::vector<uint16_t>{1, 2, 3, 4}), &err),
+       "SendRegs");
+    ok(q->ReadRegs(1, 5260, 4, 1, &back, &err), "ReadRegs");
+    EXPECT_EQ(back, Variant::words(std::vector<uint16_t>{1, 2, 3, 4}));
+    int32_t ret = 0;
+    ok(q->PresetMultipleRegisters(1, 5260, 2, Variant::words(std::vector<uint16_t>{9, 8}), -1,
+                                  &ret),
+       "PresetMultipleRegisters");
+    ok(q->PresetSingleRegister(1, 5262, 6, -1, &ret), "PresetSingleRegister");
+    ok(q->ReadOutputRegisters(1, 5260, 3, &back, 2, -1, &ret), "ReadOutputRegisters");
+    EXPECT_EQ(back, Variant::words(std::vector<uint16_t>{9, 8, 6}));
+    ok(q->ReadInputRegisters(1, 1019, 1, &back, 18, -1, &ret), "ReadInputRegisters");
+    EXPECT_EQ(back, Variant::words(std::vector<uint16_t>{0xB052}, 18));
+    ok(q->ReadOutputStatus(1, 18, 2, &back, &ret), "ReadOutputStatus");
+    EXPECT_EQ(back.data.size(), 4u);
+    ok(q->ReadInputStatus(1, 18, 2, &back, &ret), "ReadInputStatus");
+
+    // Commands, plain and single-register forms.
+    ok(q->MemClear(1, 1, &err), "MemClear");
+    ok(q->MemRun(1, 1, &err), "MemRun");
+    ok(q->MemTrig(1, 1, &err), "MemTrig");
+    ok(q->MemStore(1, 1, &err), "MemStore");
+    ok(q->MemStop(1, 1, &err), "MemStop");
+    ok(q->RunWithOptMem(1, 2, &err), "RunWithOptMem");
+    ok(q->Trig(1, &err), "Trig");
+    ok(q->Stop(1, &err), "Stop");
+    ok(q->ReInitEmailAlerter(1, &err), "ReInitEmailAlerter");
+    ok(q->SetLongFormatDefault(1, &err), "SetLongFormatDefault");
+    std::string name = "x";
+    ok(q->ReadSetupName(1, &name), "ReadSetupName");
+    ok(q->ClrEvts(1, &err), "ClrEvts");
+    const Variant count = Variant::words(std::vector<uint16_t>{19, 0});
+    Variant answer;
+    ok(q->SendCmd(1, &count, 1, &answer, &err), "SendCmd");
+    ASSERT_GE(answer.data.size(), 6u);
+    EXPECT_EQ(le::u16(answer.data, 0), 19);
+    EXPECT_EQ(le::u16(answer.data, 2), 1) << "one answer word";
+    uint16_t events = 9;
+    ok(q->GetEvtCount(1, &events, &err), "GetEvtCount");
+    EXPECT_EQ(events, le::u16(answer.data, 4));
+    ok(q->MemRemove(1, 1, 0, &err), "MemRemove");
+    ok(q->SetSetupDefault(1, &err), "SetSetupDefault");
+    ok(q->Local(1, &err), "Local");
+}
+
+TEST_F(EndToEnd, RelaysObeyTheModulesGlobalWord) {
+    openTcp(*q);
+    ASSERT_EQ(q->Remote(1, &err), S_OK);
+    // The factory global word keeps the relays to the alarms: the module refuses.
+    EXPECT_EQ(q->SetRel(1, 1, 1, &err), hr(0x80041415));
+    EXPECT_EQ(q->lastError().description,
+              "QD40: The main config. is not set to control the relay via Modbus (21)");
+    int32_t ret = 0;
+    EXPECT_EQ(q->ForceSingleCoil(1, 19, -1, &ret), hr(0x80041415));
+    const Variant coils{uint16_t(VT_ARRAY | VT_BOOL), {0xFF, 0xFF, 0, 0}};
+    EXPECT_EQ(q->ForceMultipleCoils(1, 18, 2, coils, &ret), hr(0x80041415));
+    int32_t on = 5;
+    ASSERT_EQ(q->GetRel(1, 2, &on), S_OK);
+    EXPECT_EQ(on, 0);
+}
+
 class EndToEndSerial : public ::testing::TestWithParam<bool> {};
 
 // The same module over the pseudo-terminal, with and without an echoing line;
@@ -244,6 +340,40 @@ TEST_P(EndToEndSerial, AutoCheckFindsTheEchoAndServesEveryRequest) {
     ASSERT_EQ(other->GetDevId(1, &id), S_OK) << "the line stays open for its other user";
     ASSERT_EQ(other->Remote(1, &err), S_OK) << other->lastError().description;
     ASSERT_EQ(other->Local(1, &err), S_OK);
+}
+
+TEST(EndToEndSerialFaults, SilenceAndCorruptFramesEndWithinRetriesAndTimeOuts) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    SimProcess::Options o;
+    o.tcp = false;
+    o.rtu = true;
+    SimProcess sim(o);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    writeShortTimeouts();  // 1 retry, 300 ms
+    ASSERT_TRUE(svr.setPortDevice(1, sim.rtuPath()));
+    auto q = newClient();
+    ASSERT_TRUE(q);
+    int32_t err = 0;
+    ASSERT_EQ(q->PutAvailableComX(1, 1), S_OK);
+    ASSERT_EQ(q->OpenComm("", 1, &err), S_OK) << q->lastError().description;
+    struct Case {
+        const char* faults;
+        HRESULT hr;
+    };
+    for (const Case& c :
+         {Case{"off 1\n", transport::kErrTimeout}, Case{"bad_crc 1\n", transport::kErrBadFrame},
+          Case{"wrong_slave 1\n", transport::kErrBadFrame}}) {
+        SCOPED_TRACE(c.faults);
+        ASSERT_TRUE(sim.setFaults(c.faults));
+        uint16_t id = 0;
+        const auto start = Clock::now();
+        EXPECT_EQ(q->GetDevId(1, &id), c.hr) << q->lastError().description;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
+    }
+    ASSERT_TRUE(sim.setFaults(""));
+    uint16_t id = 0;
+    EXPECT_EQ(q->GetDevId(1, &id), S_OK) << q->lastError().description;
 }
 
 INSTANTIATE_TEST_SUITE_P(Line, EndToEndSerial, ::testing::Values(false, true),
