@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint64_t kProgressEvery = 1024;
 constexpr size_t kFlushSize = 1 << 16;
+constexpr long kFar = 9'000'000'000'000'000'000;
 
 // An append-only text buffer whose appends stay inline; growing is the rare path.
 class TextBuffer {
@@ -147,19 +148,40 @@ uint64_t totalRecords(const std::vector<const CExplBloc*>& blocks) {
     return total;
 }
 
-// "%ld"
-size_t writeInt(char* dst, long v) {
-    char buf[24];
-    int n = sizeof buf;
-    unsigned long u = v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
+template <class U>
+size_t digitCount(U u) {
+    size_t n = 1;
+    while (u >= 10) {
+        u /= 10;
+        ++n;
+    }
+    return n;
+}
+
+template <class U>
+void digitsBackwards(char* p, U u) {
     do {
-        buf[--n] = static_cast<char>('0' + u % 10);
+        *--p = static_cast<char>('0' + u % 10);
         u /= 10;
     } while (u != 0);
-    if (v < 0)
-        buf[--n] = '-';
-    const size_t len = sizeof buf - static_cast<size_t>(n);
-    std::memcpy(dst, buf + n, len);
+}
+
+// "%ld" written at dst (at least 24 bytes); returns its length.
+size_t writeInt(char* dst, long v) {
+    const unsigned long u =
+        v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
+    const size_t sign = v < 0 ? 1 : 0;
+    if (sign)
+        dst[0] = '-';
+    size_t len;
+    if (u <= 0xFFFFFFFFul) {
+        const auto w = static_cast<uint32_t>(u);  // 32-bit divisions are cheaper
+        len = sign + digitCount(w);
+        digitsBackwards(dst + len, w);
+    } else {
+        len = sign + digitCount(u);
+        digitsBackwards(dst + len, u);
+    }
     return len;
 }
 
@@ -284,7 +306,8 @@ public:
                 } else {
                     TextBuffer& row = out_.text();
                     const bool leading = putLeading(row, r);
-                    Cell cell;
+                    Cell& cell = scratch_;
+                    cell.size = 0;
                     if (column >= 0)
                         writeCell(cell, r);
                     for (size_t c = 0; c < channels_.size(); ++c) {
@@ -352,7 +375,10 @@ private:
         bool any = false;
         if (o_.interval) {
             const double days = r.date() - startDate_;
-            long seconds = static_cast<long>(std::trunc(days * 86400 + 0.5 / 86400));
+            // Truncated toward zero; dates too far apart (only in damaged
+            // blocks) are held at the range of the field.
+            const double x = days * 86400 + 0.5 / 86400;
+            long seconds = x > -9e18 && x < 9e18 ? static_cast<long>(x) : (x > 0 ? kFar : -kFar);
             long ms = static_cast<long>(r.ms()) - startMs_;
             if (ms < 0) {
                 if (seconds == 0) {
@@ -423,6 +449,7 @@ private:
     std::array<int, CExplBloc::kChannels + 1> resolution_{};
     std::vector<int> channels_;
     std::vector<Cell> cells_;
+    Cell scratch_;
     TextBuffer leading_;
     double startDate_ = 0;
     long startMs_ = 0;
