@@ -20,8 +20,10 @@
 // call time-out (5 minutes unless set). A lost daemon gives
 // RPC_E_DISCONNECTED, an expired wait RPC_E_TIMEOUT. The proxy runs a KJ event
 // loop on the calling thread, shared by the proxies of that thread; a proxy is
-// used from the thread that created it. Releasing the proxy releases the
-// object, which closes its channel and gives back its remote control.
+// used from the thread that created it, and a child process made by fork()
+// creates its own proxies rather than using its parent's. Releasing the proxy
+// releases the object, which closes its channel and gives back its remote
+// control.
 #pragma once
 #include <chrono>
 #include <cstdint>

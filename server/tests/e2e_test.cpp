@@ -295,6 +295,14 @@ TEST_F(EndToEnd, RelaysObeyTheModulesGlobalWord) {
     EXPECT_EQ(on, 0);
 }
 
+TEST_F(EndToEnd, ATcpConnectionClosedByTheModuleIsOpenedAgain) {
+    openTcp(*q);
+    ASSERT_TRUE(sim.setFaults("close_after 2\n"));
+    uint16_t status = 0;
+    for (int i = 0; i < 7; ++i)
+        ASSERT_EQ(q->GetStatus(1, &status, &err), S_OK) << i << ": " << q->lastError().description;
+}
+
 class EndToEndSerial : public ::testing::TestWithParam<bool> {};
 
 // The same module over the pseudo-terminal, with and without an echoing line;
