@@ -52,9 +52,10 @@ std::vector<std::string> lines(const std::string& text) {
 
 class CliTest : public ::testing::Test {
 protected:
-    void start(std::vector<std::string> simArgs = {}) {
+    void start(std::vector<std::string> simArgs = {}, bool rtu = false) {
         qd40::testing::SimProcess::Options o;
         o.args = std::move(simArgs);
+        o.rtu = rtu;
         sim = std::make_unique<qd40::testing::SimProcess>(o);
         ASSERT_TRUE(sim->ok()) << sim->error();
         ASSERT_TRUE(svr.ok()) << svr.error();
@@ -114,6 +115,23 @@ TEST_F(CliTest, IdentifyStatusAndAcquisitionCommands) {
     }
     EXPECT_OK(run({"remote"}));
     EXPECT_OK(run({"local"}));
+}
+
+TEST_F(CliTest, SerialModuleIsReachedThroughTheDaemonsPort) {
+    start({}, true);
+    ASSERT_TRUE(svr.setPortDevice(1, sim->rtuPath()));
+    // The control pushes its own port settings, or takes the daemon's.
+    for (const std::vector<std::string>& connection : std::vector<std::vector<std::string>>{
+             {"--com", "1", "--baud", "19200", "--serial-mode", "usb", "--slave", "1"},
+             {"--com", "1", "--server-params"}}) {
+        auto args = connection;
+        args.push_back("identify");
+        Result r = run(args, false);
+        EXPECT_OK(r);
+        EXPECT_EQ(r.out.rfind("Device type: QD40M\n", 0), 0u) << r.out;
+        args.back() = "status";
+        EXPECT_OK(run(args, false));
+    }
 }
 
 TEST_F(CliTest, FailuresExitWithOneErrorLine) {
