@@ -43,10 +43,10 @@ std::string format(const char* fmt, ...) {
     return s;
 }
 
-std::string formatText(const std::string& fmt, ...) {
+std::string formatRuntime(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    std::string s = vformat(fmt.c_str(), args);
+    std::string s = vformat(fmt, args);
     va_end(args);
     return s;
 }

@@ -36,8 +36,13 @@ private:
 // printf-style formatting of a table text ("Chan%02.2d", "%ld records ...").
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat(const char* fmt, va_list args);
+// printf-style formatting of a format known only at run time (a table text).
+std::string formatRuntime(const char* fmt, ...);
 // Formats a text taken from a table; the format is checked at run time only.
-std::string formatText(const std::string& fmt, ...);
+template <class... Args>
+std::string formatText(const std::string& fmt, Args... args) {
+    return formatRuntime(fmt.c_str(), args...);
+}
 
 // Component tables. Each component owns its ids, like the resources of a
 // Windows module.
