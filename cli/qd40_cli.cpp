@@ -1073,6 +1073,11 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::vector<std::string> words = args;
     Connection conn;
     Status st = takeConnection(words, conn);
+    // "qd40 help COMMAND" is "qd40 COMMAND --help".
+    bool help = !words.empty() && words[0] == "help";
+    if (help)
+        words.erase(words.begin());
+    help = help || std::any_of(words.begin(), words.end(), isHelp);
 
     // The command: the longest name made of the first words.
     const Command* command = nullptr;
@@ -1089,8 +1094,6 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 command = &c, nameWords = n;
         }
     }
-    const bool help =
-        std::any_of(words.begin(), words.end(), isHelp) || (!words.empty() && words[0] == "help");
     if (st && help) {
         if (command) {
             out << commandHelp(*command);
@@ -1098,7 +1101,7 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         // A group name ("clock --help") lists its commands.
         std::string group;
-        if (!words.empty() && !isHelp(words[0]) && words[0] != "help")
+        if (!words.empty() && !isHelp(words[0]))
             for (const Command& c : kCommands)
                 if (std::string(c.name).rfind(words[0] + " ", 0) == 0)
                     group += commandHelp(c) + "\n";
