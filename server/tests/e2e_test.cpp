@@ -326,6 +326,9 @@ TEST_P(EndToEndSerial, AutoCheckFindsTheEchoAndServesEveryRequest) {
     ASSERT_EQ(q->PutAvailableComX(2, 1), S_OK);
     ASSERT_EQ(q->PutBaudRateComX(2, 115200), S_OK);
     ASSERT_EQ(q->OpenComm("", 2, &err), S_OK) << q->lastError().description;
+    // A single-register write first: its answer repeats the request, so only
+    // a following frame tells an echo apart.
+    ASSERT_EQ(q->Local(1, &err), S_OK) << q->lastError().description;
     uint16_t id = 0;
     ASSERT_EQ(q->GetDevId(1, &id), S_OK) << q->lastError().description;
     EXPECT_EQ(id, 0xB052);
@@ -382,6 +385,36 @@ TEST(EndToEndSerialFaults, SilenceAndCorruptFramesEndWithinRetriesAndTimeOuts) {
     ASSERT_TRUE(sim.setFaults(""));
     uint16_t id = 0;
     EXPECT_EQ(q->GetDevId(1, &id), S_OK) << q->lastError().description;
+}
+
+TEST(EndToEndSerialCabling, FixedCablingTrustsTheSettingOverTheLine) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    SimProcess::Options o;
+    o.tcp = false;
+    o.rtu = true;
+    o.args = {"--echo"};
+    SimProcess sim(o);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    writeShortTimeouts();
+    ASSERT_TRUE(svr.setPortDevice(1, sim.rtuPath()));
+    auto q = newClient();
+    ASSERT_TRUE(q);
+    int32_t err = 0, half = 0;
+    ASSERT_EQ(q->PutAvailableComX(1, 1), S_OK);
+    ASSERT_EQ(q->PutHalfDuplexComX(1, 1), S_OK);  // two wires: the echo is dropped
+    ASSERT_EQ(q->OpenComm("", 1, &err), S_OK);
+    ASSERT_EQ(q->CommIsHalfDuplex(&half), S_OK);
+    EXPECT_EQ(half, 1);
+    uint16_t id = 0;
+    EXPECT_EQ(q->GetDevId(1, &id), S_OK) << q->lastError().description;
+    ASSERT_EQ(q->CloseComm(&err), S_OK);
+
+    ASSERT_EQ(q->PutHalfDuplexComX(1, 0), S_OK);  // four wires: the echo is taken as the answer
+    ASSERT_EQ(q->OpenComm("", 1, &err), S_OK);
+    ASSERT_EQ(q->CommIsHalfDuplex(&half), S_OK);
+    EXPECT_EQ(half, 0);
+    EXPECT_EQ(q->GetDevId(1, &id), transport::kErrBadFrame) << q->lastError().description;
 }
 
 INSTANTIATE_TEST_SUITE_P(Line, EndToEndSerial, ::testing::Values(false, true),
