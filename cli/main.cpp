@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     qd40::cli::CliContext context;
     context.factory = qd40::ctl::daemonFactory();
-    context.locale = qd40::platform::Locale::fromEnvironment();
+    context.locale = qd40::cli::environmentLocale();
     context.now = qd40::cli::localNow;
     return qd40::cli::runQd40(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
                               context);

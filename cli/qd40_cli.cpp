@@ -42,6 +42,19 @@ DateTime localNow() {
                     tm.tm_sec,         int(tv.tv_usec / 1000)};
 }
 
+platform::Locale environmentLocale() {
+    const platform::Locale env = platform::Locale::fromEnvironment();
+    std::string timeName;
+    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"})
+        if (const char* v = std::getenv(var); v && *v) {
+            timeName = v;
+            break;
+        }
+    const bool cTime = timeName.empty() || timeName == "C" || timeName == "POSIX" ||
+                       timeName.rfind("C.", 0) == 0 || timeName.rfind("POSIX.", 0) == 0;
+    return cTime ? platform::Locale("%Y-%m-%d", "%H:%M:%S", env.decimalSeparator()) : env;
+}
+
 namespace {
 
 // Names of the global status word's bits 0 to 15.

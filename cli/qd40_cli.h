@@ -29,6 +29,11 @@ struct CliContext {
     std::function<void(int ms)> sleep;
 };
 
+// The formats of the environment's locale (platform::Locale::fromEnvironment),
+// where the C locale with a character set ("C.UTF-8") formats dates and
+// times as the C locale does: YYYY-MM-DD and HH:MM:SS.
+platform::Locale environmentLocale();
+
 // The computer's local time with its milliseconds.
 DateTime localNow();
 

@@ -472,6 +472,21 @@ TEST_F(CliTest, ProgramExitCodesAndHelp) {
     }
 }
 
+TEST(CliLocale, CLocalesWithACharacterSetFormatAsC) {
+    const DateTime dt{2031, 12, 30, 22, 58, 1, 0};
+    const char* saved = std::getenv("LC_ALL");
+    for (const char* name : {"C", "C.UTF-8", "C.utf8", "POSIX"}) {
+        ::setenv("LC_ALL", name, 1);
+        const platform::Locale locale = environmentLocale();
+        EXPECT_EQ(locale.shortDate(dt) + " " + locale.time(dt), "2031-12-30 22:58:01") << name;
+        EXPECT_EQ(locale.decimalSeparator(), '.') << name;
+    }
+    if (saved)
+        ::setenv("LC_ALL", saved, 1);
+    else
+        ::unsetenv("LC_ALL");
+}
+
 TEST(CliListing, MasksAndNumbers) {
     struct Case {
         uint32_t mask;
