@@ -6,7 +6,7 @@
 
 #include "app/records/records_strings.h"
 #include "app/records/value_text.h"
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 #include "common/config/code_tables.h"
 #include "common/dates.h"
 #include "records_version.h"

@@ -7,7 +7,7 @@
 
 #include "app/records/records_strings.h"
 #include "app/records/value_text.h"
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 #include "common/dates.h"
 
 namespace qd40::records {

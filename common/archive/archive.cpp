@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 
 namespace qd40::archive {
 

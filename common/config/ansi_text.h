@@ -1,13 +1,11 @@
-// The blobs keep texts in the Windows ANSI code page (1252); the rest of the
-// system works in UTF-8. These convert between the two.
+// The 8-bit texts of the configuration blobs use the Windows ANSI code page
+// (1252); the conversions are the common ones.
 #pragma once
-#include <string>
-#include <string_view>
+#include "common/ansi_text.h"
 
 namespace qd40::cfg {
 
-std::string ansiToUtf8(std::string_view ansi);
-// Characters without an ANSI form become '?'.
-std::string utf8ToAnsi(std::string_view utf8);
+using text::ansiToUtf8;
+using text::utf8ToAnsi;
 
 }  // namespace qd40::cfg

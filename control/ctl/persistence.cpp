@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 #include "common/config/cfg_defaults.h"
 #include "common/config/legacy_cfg.h"
 #include "common/le_bytes.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 
 namespace qd40::archive {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/archive/ansi_text.h"
+#include "common/ansi_text.h"
 
 namespace qd40::text {
 
