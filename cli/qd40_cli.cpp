@@ -43,16 +43,7 @@ DateTime localNow() {
 }
 
 platform::Locale environmentLocale() {
-    const platform::Locale env = platform::Locale::fromEnvironment();
-    std::string timeName;
-    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"})
-        if (const char* v = std::getenv(var); v && *v) {
-            timeName = v;
-            break;
-        }
-    const bool cTime = timeName.empty() || timeName == "C" || timeName == "POSIX" ||
-                       timeName.rfind("C.", 0) == 0 || timeName.rfind("POSIX.", 0) == 0;
-    return cTime ? platform::Locale("%Y-%m-%d", "%H:%M:%S", env.decimalSeparator()) : env;
+    return platform::Locale::fromEnvironment();
 }
 
 namespace {

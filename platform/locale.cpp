@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace qd40::platform {
 
@@ -44,9 +45,15 @@ std::string_view expandCompound(char c) {
     }
 }
 
+// "C" and "POSIX", also with a character set ("C.UTF-8"): the formats stay the C ones.
 bool isCPosix(const char* name) {
-    return name == nullptr || *name == '\0' || std::strcmp(name, "C") == 0 ||
-           std::strcmp(name, "POSIX") == 0;
+    if (name == nullptr || *name == '\0')
+        return true;
+    const std::string_view n(name);
+    for (std::string_view c : {"C", "POSIX"})
+        if (n == c || (n.size() > c.size() && n.substr(0, c.size()) == c && n[c.size()] == '.'))
+            return true;
+    return false;
 }
 
 const char* environmentLocale(const char* category) {

@@ -43,7 +43,7 @@ TEST(Locale, PatternsFormatEveryField) {
 }
 
 TEST(Locale, CAndUnsetEnvironmentsGiveThePosixFormats) {
-    for (const char* value : {"C", "POSIX", "xx_NOT_INSTALLED.UTF-8"}) {
+    for (const char* value : {"C", "POSIX", "C.UTF-8", "POSIX.utf8", "xx_NOT_INSTALLED.UTF-8"}) {
         setenv("LC_ALL", value, 1);
         const Locale l = Locale::fromEnvironment();
         EXPECT_EQ(l.shortDate(kAfternoon), "2026-03-07") << value;
