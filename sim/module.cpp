@@ -13,6 +13,7 @@
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
+#include "common/module_registers.h"
 #include "sim/signals.h"
 
 namespace qd40::sim {
@@ -24,10 +25,12 @@ using qd40::module::kConfirmWord2;
 using qd40::module::kErrorCodeRegister;
 using qd40::module::kRefusalException;
 
-constexpr int kMailbox = 44000;
-constexpr int kMailboxEnd = 44198;  // last register of the mailbox view
-constexpr int kExtBlock = 45000;
-constexpr int kExtBlockWords = 378;
+namespace reg = qd40::module::reg;
+
+constexpr int kMailbox = reg::kCommand;
+constexpr int kMailboxEnd = reg::kModuleError;  // last register of the mailbox view
+constexpr int kExtBlock = reg::kExtBlock;
+constexpr int kExtBlockWords = reg::kExtBlockRegisters;
 constexpr int kMaxAnswer = 196;
 constexpr size_t kMaxEvents = 1000;
 
@@ -51,17 +54,17 @@ enum class Area {
 };
 
 Area areaOf(int a) {
-    if (a == 108)
+    if (a == reg::kSentEmailCount)
         return Area::EmailCount;
-    if (a >= 109 && a <= 111)
+    if (a >= reg::kEmailFlags && a <= reg::kEmailFlags + 2)
         return Area::EmailFlags;
-    if (a == 901)
+    if (a == reg::kLongFormatDefault)
         return Area::LongFormat;
-    if (a >= 1015 && a <= 1017)
+    if (a >= reg::kClock && a <= reg::kClock + 2)
         return Area::Clock;
     if (a >= 2000 && a < 5000)
         return (a - 2000) % 100 < 72 ? Area::Channel : Area::None;
-    if (a == 5000)
+    if (a == reg::kGlobalCfg)
         return Area::Global;
     if (a >= 5001 && a <= 5005)
         return Area::Acq;
@@ -69,9 +72,9 @@ Area areaOf(int a) {
         return Area::Compl;
     if (a >= 5100 && a <= 5259)
         return Area::MemCfg;
-    if (a >= 5260 && a <= 5263)
+    if (a >= reg::kMemsStatusMask && a < reg::kMemsStatus)
         return Area::Masks;
-    if (a >= 5264 && a <= 5289)
+    if (a >= reg::kMemsStatus && a <= reg::kCapacity + 1)
         return Area::ReadOnly;
     if (a >= 6000 && a <= 6105)
         return Area::ReadOnly;
@@ -343,11 +346,11 @@ Pdu Module::readBits(std::span<const uint8_t> req) {
 }
 
 std::optional<uint16_t> Module::inputValue(int port, int a) const {
-    if (a == 651)
+    if (a == reg::kFirmwareVersion)
         return opt_.fwVersion;
     if (a == 652)
         return opt_.fileVersion;
-    if (a == 1019)
+    if (a == reg::kDeviceId)
         return opt_.devId;
     if (a >= kMailbox && a <= kMailboxEnd) {
         if (a == kMailbox)
@@ -406,11 +409,11 @@ std::optional<uint16_t> Module::holdingValue(int port, int a) {
         const uint32_t n = uint32_t(blocks_[(a - 5268) / 2].records.size());
         return uint16_t((a - 5268) % 2 ? n >> 16 : n);
     }
-    if (a == 5288)
+    if (a == reg::kCapacity)
         return uint16_t(opt_.capacity);
     if (a == 5289)
         return uint16_t(opt_.capacity >> 16);
-    if (a == 6000)
+    if (a == reg::kGlobalStatus)
         return statusWord(port);
     if (a >= 6001 && a <= 6105)
         return le::u16(cyImage_, size_t(a - 6001) * 2);
