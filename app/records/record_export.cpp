@@ -1,6 +1,7 @@
 #include "app/records/record_export.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -40,11 +41,6 @@ public:
         return data_.get() + size_;
     }
     void commit(size_t n) { size_ += n; }
-    // A short text (at most 32 bytes, from a buffer at least that long).
-    void putShort(const char* s, size_t n) {
-        std::memcpy(room(32), s, 32);
-        size_ += n;
-    }
     const char* data() const { return data_.get(); }
     size_t size() const { return size_; }
     void clear() { size_ = 0; }
@@ -116,14 +112,17 @@ public:
     // Counts one record; false when the user cancelled.
     bool next() {
         ++done_;
-        if (!dialog_ || done_ % kProgressEvery != 0)
-            return true;
+        return done_ % kProgressEvery != 0 || !dialog_ || report();
+    }
+
+private:
+    // Shows the position and tests the cancel flag; false when cancelled.
+    bool report() {
         dialog_->setPos(static_cast<int64_t>(done_));
         dialog_->setMessage(message());
         return !dialog_->IsCancelled();
     }
 
-private:
     std::string message() const {
         std::string text = recordsText(IDS_EXPORT_PROGRESS);
         auto put = [&text](std::string_view marker, uint64_t v) {
@@ -148,41 +147,10 @@ uint64_t totalRecords(const std::vector<const CExplBloc*>& blocks) {
     return total;
 }
 
-template <class U>
-size_t digitCount(U u) {
-    size_t n = 1;
-    while (u >= 10) {
-        u /= 10;
-        ++n;
-    }
-    return n;
-}
-
-template <class U>
-void digitsBackwards(char* p, U u) {
-    do {
-        *--p = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u != 0);
-}
-
-// "%ld" written at dst (at least 24 bytes); returns its length.
-size_t writeInt(char* dst, long v) {
-    const unsigned long u =
-        v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
-    const size_t sign = v < 0 ? 1 : 0;
-    if (sign)
-        dst[0] = '-';
-    size_t len;
-    if (u <= 0xFFFFFFFFul) {
-        const auto w = static_cast<uint32_t>(u);  // 32-bit divisions are cheaper
-        len = sign + digitCount(w);
-        digitsBackwards(dst + len, w);
-    } else {
-        len = sign + digitCount(u);
-        digitsBackwards(dst + len, u);
-    }
-    return len;
+// "%ld" of v.
+void putInt(TextBuffer& out, long v) {
+    char* room = out.room(24);
+    out.commit(static_cast<size_t>(std::to_chars(room, room + 24, v).ptr - room));
 }
 
 // "%c%03.3d" of the separator and the milliseconds.
@@ -197,39 +165,65 @@ void putMs(TextBuffer& out, char separator, long ms) {
     }
 }
 
-// A locale text in 8-bit form.
-void putLocaleText(TextBuffer& out, const std::string& utf8) {
-    for (char c : utf8) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            out.put(text::utf8ToAnsi(utf8));
+// The date and time texts of a record's date ("?" when it cannot be shown),
+// kept for the last date seen: the records of a cycle share their date, and
+// rows of the same second reuse the texts instead of formatting them again.
+class DateTexts {
+public:
+    explicit DateTexts(const platform::Locale& locale) : locale_(locale) {}
+
+    void putDate(TextBuffer& out, const _tExplRecord& r) {
+        update(r);
+        out.put(known_ ? std::string_view(date_) : std::string_view("?"));
+    }
+    // The time, then "%c%03.3d" of the decimal separator and the milliseconds.
+    void putTimeMs(TextBuffer& out, const _tExplRecord& r) {
+        update(r);
+        if (!known_) {
+            out.put('?');
             return;
         }
+        out.put(time_);
+        putMs(out, locale_.decimalSeparator(), r.ms());
     }
-    out.put(utf8);
-}
 
-std::optional<DateTime> dateOf(const _tExplRecord& r) {
-    return r.dateStatus() == 0 ? fromOleDate(r.date()) : std::nullopt;
-}
-
-void putDate(TextBuffer& out, const std::optional<DateTime>& dt, const platform::Locale& locale) {
-    if (!dt) {
-        out.put('?');
-        return;
+private:
+    void update(const _tExplRecord& r) {
+        const uint64_t bits = le::u64(r.bytes, 4);
+        const int32_t status = r.dateStatus();
+        if (filled_ && bits == bits_ && status == status_)
+            return;
+        filled_ = true;
+        bits_ = bits;
+        status_ = status;
+        const std::optional<DateTime> dt = status == 0 ? fromOleDate(r.date()) : std::nullopt;
+        known_ = dt.has_value();
+        date_.clear();
+        time_.clear();
+        if (!known_)
+            return;
+        date_ = ansiText(locale_.shortDate(*dt));
+        const std::string time = locale_.time(*dt);
+        time_ = ansiText(time.empty() ? std::string("00:00:00") : time);
     }
-    putLocaleText(out, locale.shortDate(*dt));
-}
 
-void putTimeMs(TextBuffer& out, const std::optional<DateTime>& dt, int ms,
-               const platform::Locale& locale) {
-    if (!dt) {
-        out.put('?');
-        return;
+    // A locale text in 8-bit form.
+    static std::string ansiText(const std::string& utf8) {
+        for (char c : utf8) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return text::utf8ToAnsi(utf8);
+        }
+        return utf8;
     }
-    const std::string time = locale.time(*dt);
-    putLocaleText(out, time.empty() ? std::string("00:00:00") : time);
-    putMs(out, locale.decimalSeparator(), ms);
-}
+
+    const platform::Locale& locale_;
+    bool filled_ = false;
+    uint64_t bits_ = 0;
+    int32_t status_ = 0;
+    bool known_ = false;
+    std::string date_;
+    std::string time_;
+};
 
 ExportResult finish(ExportResult result, LineWriter& writer) {
     if (!writer.finish()) {
@@ -239,18 +233,12 @@ ExportResult finish(ExportResult result, LineWriter& writer) {
     return result;
 }
 
-// A cell of the spreadsheet: a value text or "Err. <code>".
-struct Cell {
-    char text[kValueTextMax + 32]{};
-    size_t size = 0;
-};
-
 // One block of the spreadsheet export.
 class SpreadsheetBlock {
 public:
     SpreadsheetBlock(const CExplBloc& block, const SpreadsheetOptions& options,
                      const platform::Locale& locale, LineWriter& out)
-        : b_(block), o_(options), locale_(locale), out_(out) {
+        : b_(block), o_(options), locale_(locale), out_(out), dates_(locale) {
         columnOf_.fill(-1);
         const uint32_t mask = b_.storedChannelMask();
         for (int ch = 1; ch <= CExplBloc::kChannels; ++ch) {
@@ -260,9 +248,10 @@ public:
             }
             resolution_[static_cast<size_t>(ch)] = b_.channelResolution(ch);
         }
-        cells_.resize(channels_.size());
+        pending_.assign(channels_.size(), nullptr);
         // The error label is cut to the room of a cell.
         errText_ = recordsText(IDS_ERR).substr(0, 16);
+        hasLeading_ = o_.interval || o_.date || o_.time;
     }
 
     // Walks the records; false when the user cancelled.
@@ -279,7 +268,6 @@ public:
         out_.endLine();
 
         const size_t first = b_.firstDateRecord();
-        bool pending = false;
         for (size_t i = 0; i < b_.records.size(); ++i) {
             const _tExplRecord& r = b_.records[i];
             const int type = r.type();
@@ -289,11 +277,9 @@ public:
                 if (i == first)
                     start(r);
                 if (o_.groupByCycle) {
-                    if (pending)
+                    if (rowDate_)
                         writeRow();
-                    leading_.clear();
-                    putLeading(leading_, r);
-                    pending = true;
+                    rowDate_ = &r;
                 }
             } else if (type == kMeasureRecord || type == kErrorRecord) {
                 const int channel = r.channel();
@@ -302,19 +288,15 @@ public:
                 if (o_.groupByCycle) {
                     // A later record of the channel in the same cycle replaces it.
                     if (column >= 0)
-                        writeCell(cells_[static_cast<size_t>(column)], r);
+                        pending_[static_cast<size_t>(column)] = &r;
                 } else {
                     TextBuffer& row = out_.text();
-                    const bool leading = putLeading(row, r);
-                    Cell& cell = scratch_;
-                    cell.size = 0;
-                    if (column >= 0)
-                        writeCell(cell, r);
+                    putLeading(row, r);
                     for (size_t c = 0; c < channels_.size(); ++c) {
-                        if (leading || c > 0)
+                        if (hasLeading_ || c > 0)
                             row.put(sep);
                         if (static_cast<int>(c) == column)
-                            row.putShort(cell.text, cell.size);
+                            putCell(row, r);
                     }
                     out_.endLine();
                 }
@@ -322,7 +304,7 @@ public:
             if (!progress.next())
                 return false;
         }
-        if (pending)
+        if (rowDate_)
             writeRow();
         return true;
     }
@@ -334,10 +316,9 @@ private:
         const char sep = o_.separator;
         TextBuffer& line = out_.text();
         if (o_.firstCycleDate) {
-            const auto dt = dateOf(r);
-            putDate(line, dt, locale_);
+            dates_.putDate(line, r);
             line.put(sep);
-            putTimeMs(line, dt, r.ms(), locale_);
+            dates_.putTimeMs(line, r);
             out_.endLine();
         }
         std::string title, units;
@@ -369,8 +350,9 @@ private:
         out_.endLine();
     }
 
-    // The leading fields of a row for the reference record; false when none is chosen.
-    bool putLeading(TextBuffer& out, const _tExplRecord& r) {
+    // The leading fields of a row for the reference record (none when no
+    // leading column is chosen).
+    void putLeading(TextBuffer& out, const _tExplRecord& r) {
         const char sep = o_.separator;
         bool any = false;
         if (o_.interval) {
@@ -388,54 +370,54 @@ private:
                     ms += 1000;
                 }
             }
-            out.commit(writeInt(out.room(24), seconds));
+            putInt(out, seconds);
             putMs(out, locale_.decimalSeparator(), ms);
             any = true;
         }
-        if (o_.date || o_.time) {
-            const auto dt = dateOf(r);
-            if (o_.date) {
-                if (any)
-                    out.put(sep);
-                putDate(out, dt, locale_);
-                any = true;
-            }
-            if (o_.time) {
-                if (any)
-                    out.put(sep);
-                putTimeMs(out, dt, r.ms(), locale_);
-                any = true;
-            }
+        if (o_.date) {
+            if (any)
+                out.put(sep);
+            dates_.putDate(out, r);
+            any = true;
         }
-        return any;
+        if (o_.time) {
+            if (any)
+                out.put(sep);
+            dates_.putTimeMs(out, r);
+        }
     }
 
-    void writeCell(Cell& cell, const _tExplRecord& r) {
+    // The cell of a measurement or error record: its value text, or "Err. <code>".
+    void putCell(TextBuffer& out, const _tExplRecord& r) {
+        char* cell = out.room(kValueTextMax + 32);
         if (r.type() == kErrorRecord) {
-            std::memcpy(cell.text, errText_.data(), errText_.size());
-            cell.text[errText_.size()] = ' ';
-            cell.size =
-                errText_.size() + 1 + writeInt(cell.text + errText_.size() + 1, r.errorCode());
+            std::memcpy(cell, errText_.data(), errText_.size());
+            cell[errText_.size()] = ' ';
+            char* code = cell + errText_.size() + 1;
+            out.commit(
+                static_cast<size_t>(std::to_chars(code, code + 16, r.errorCode()).ptr - cell));
         } else {
             const int channel = r.channel();
             const int resolution = channel <= CExplBloc::kChannels
                                        ? resolution_[static_cast<size_t>(channel)]
                                        : kAutoResolution;
-            cell.size =
-                writeValueText(cell.text, r.value(), resolution, locale_.decimalSeparator());
+            out.commit(writeValueText(cell, r.value(), resolution, locale_.decimalSeparator()));
         }
     }
 
+    // Writes the pending row of a cycle (the leading fields of its date
+    // record, then one field per stored channel) and empties its cells.
     void writeRow() {
         const char sep = o_.separator;
         TextBuffer& row = out_.text();
-        row.put(leading_.data(), leading_.size());
-        const bool leading = o_.interval || o_.date || o_.time;
-        for (size_t c = 0; c < cells_.size(); ++c) {
-            if (leading || c > 0)
+        putLeading(row, *rowDate_);
+        for (size_t c = 0; c < pending_.size(); ++c) {
+            if (hasLeading_ || c > 0)
                 row.put(sep);
-            row.putShort(cells_[c].text, cells_[c].size);
-            cells_[c].size = 0;
+            if (pending_[c]) {
+                putCell(row, *pending_[c]);
+                pending_[c] = nullptr;
+            }
         }
         out_.endLine();
     }
@@ -444,13 +426,16 @@ private:
     const SpreadsheetOptions& o_;
     const platform::Locale& locale_;
     LineWriter& out_;
+    DateTexts dates_;
     std::string errText_;
+    bool hasLeading_ = false;
     std::array<int, CExplBloc::kChannels + 1> columnOf_{};
     std::array<int, CExplBloc::kChannels + 1> resolution_{};
     std::vector<int> channels_;
-    std::vector<Cell> cells_;
-    Cell scratch_;
-    TextBuffer leading_;
+    // The latest record of each column in the pending row of a cycle, and
+    // the date record that began that row.
+    std::vector<const _tExplRecord*> pending_;
+    const _tExplRecord* rowDate_ = nullptr;
     double startDate_ = 0;
     long startMs_ = 0;
 };

@@ -1,7 +1,11 @@
 #include "app/records/value_text.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -12,7 +16,26 @@ namespace {
 constexpr int kWidth = 8;
 constexpr const char* kAsterisks = "********";
 
-constexpr double kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+// 10^0 to 10^15.
+constexpr std::array<uint64_t, 16> kPow10 = [] {
+    std::array<uint64_t, 16> p{};
+    uint64_t v = 1;
+    for (uint64_t& x : p) {
+        x = v;
+        v *= 10;
+    }
+    return p;
+}();
+
+// The texts "00" to "99", so that digits are written two at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> t{};
+    for (int i = 0; i < 100; ++i) {
+        t[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        t[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
 
 // Values printed in exponent form: 99999999 and above, below -9999999.
 bool needsExponent(float v) {
@@ -41,59 +64,130 @@ int autoDecimals(float v) {
                                         9999.999f,   99999.99f, 999999.94f};
     static constexpr int kDecimals[] = {6, 6, 5, 4, 3, 2, 1, 0};
     const float a = std::fabs(v);
-    // Number of bounds below |v|, by bisection.
-    const int k = static_cast<int>(std::lower_bound(std::begin(kBounds), std::end(kBounds), a) -
-                                   std::begin(kBounds));
+    // The number of bounds below |v| (its place among the sorted bounds),
+    // counted without a branch per bound.
+    int k = 0;
+#pragma GCC unroll 8
+    for (float bound : kBounds)
+        k += bound < a ? 1 : 0;
     int d = kDecimals[k];
     if (v < 0)
         d = std::max(0, d - 1);
     return d;
 }
 
-// Writes the digits of r backwards ending at p; returns the first.
-template <class U>
-char* digitsBackwards(char* p, U r, int fractionDigits) {
-    for (int k = 0; k < fractionDigits; ++k) {
-        *--p = static_cast<char>('0' + r % 10);
-        r /= 10;
-    }
-    if (fractionDigits > 0)
-        *--p = '.';
-    do {
-        *--p = static_cast<char>('0' + r % 10);
-        r /= 10;
-    } while (r != 0);
-    return p;
+// |v| x 10^d rounded to an integer as printf rounds the exact binary value:
+// to the nearest, ties to even. Only for |v| < 1e8 and d <= 6. A finite
+// single is m x 2^e with an integer m below 2^24; m x 10^d (below 2^44) is
+// exact in 64 bits, and the power of two is applied as a shift whose lost
+// bits decide the rounding.
+uint64_t scaledRounded(float v, int d) {
+    const uint32_t bits = std::bit_cast<uint32_t>(v);
+    const int biasedExponent = static_cast<int>((bits >> 23) & 0xFF);
+    const uint32_t fraction = bits & 0x7FFFFF;
+    const uint64_t m = biasedExponent == 0 ? fraction : fraction | 0x800000;  // subnormal or not
+    const int e = std::max(biasedExponent, 1) - 150;
+    const uint64_t x = m * kPow10[static_cast<size_t>(d)];
+    if (e >= 0)
+        return x << e;  // a whole number: nothing to round
+    const int shift = -e;
+    if (shift > 44)
+        return 0;  // x is below one half of 2^shift
+    const uint64_t r = x >> shift;
+    const uint64_t rest = x & ((uint64_t{1} << shift) - 1);
+    const uint64_t half = uint64_t{1} << (shift - 1);
+    return r + ((rest > half) | ((rest == half) & ((r & 1) != 0)) ? 1 : 0);
 }
 
-// The "%.*f" text of value (no padding) written backwards ending at end;
-// returns its first character. Only for |value| < 1e8. |value| x 10^d is
-// exact in a double for a single and d <= 6; ties round to even, as printf
-// does on the exact binary value.
-char* fixedText(char* end, float value, int decimals) {
-    const double v = value;
-    const double x = std::fabs(v) * kPow10[decimals];  // below 1e14
-    uint64_t r = static_cast<uint64_t>(x);             // truncation is the floor here
-    const double frac = x - static_cast<double>(r);
-    if (frac > 0.5 || (frac == 0.5 && (r & 1)))
-        ++r;
-    char* p = r <= 0xFFFFFFFFu ? digitsBackwards(end, static_cast<uint32_t>(r), decimals)
-                               : digitsBackwards(end, r, decimals);
-    if (std::signbit(v))
-        *--p = '-';
-    return p;
+// The number of decimal digits of u: from its bit width, log10(2) ~
+// 1233 / 4096 gives the count or one less, and one comparison settles which.
+int digitCount(uint64_t u) {
+    const int guess = static_cast<int>((std::bit_width(u | 1) * 1233) >> 12);
+    return guess + ((u | 1) >= kPow10[static_cast<size_t>(guess)] ? 1 : 0);
+}
+
+// The two digits of u (below 100) as text in the low 16 bits of a word, in
+// memory order on this little-endian host.
+uint64_t twoDigits(uint32_t u) {
+    uint16_t pair;
+    std::memcpy(&pair, &kDigitPairs[2 * u], 2);
+    return pair;
+}
+
+// Writes at p the n (1 to 8) last decimal digits of u (below 10^8), zero
+// padded, with the separator before the last d of them (none when d is 0;
+// n > d, and n < 8 when d > 0); returns the length written. 8 bytes are
+// stored: the text is composed in one word, so the work is the same
+// whatever the number of digits.
+size_t writeDigits(char* p, uint32_t u, int n, int d, char separator) {
+    static_assert(std::endian::native == std::endian::little,
+                  "digits are composed in memory order");
+    const uint32_t high = u / 10000;
+    const uint32_t low = u % 10000;
+    uint64_t text = twoDigits(high / 100) | twoDigits(high % 100) << 16 |
+                    twoDigits(low / 100) << 32 | twoDigits(low % 100) << 48;
+    text >>= 8 * (8 - n);  // drops the leading digits: the first of n is now the lowest byte
+    if (d > 0) {
+        const int integerBits = 8 * (n - d);
+        const uint64_t integer = text & ((uint64_t{1} << integerBits) - 1);
+        text = integer | uint64_t{static_cast<uint8_t>(separator)} << integerBits |
+               (text >> integerBits) << (integerBits + 8);
+    }
+    std::memcpy(p, &text, 8);
+    return static_cast<size_t>(n + (d > 0 ? 1 : 0));
+}
+
+// Writes at dst the value text of a finite value below 1e8 in magnitude: the
+// fixed-point text of `decimals` decimals that printf would print, with
+// decimals reduced by the excess while it is longer than 8 characters; up to
+// 8 bytes past the text may be overwritten. Returns its length, or 0 when
+// even 0 decimals do not fit. Automatic texts drop the trailing zeros of
+// their decimals, and the separator with them when no decimal remains.
+size_t fixedText(char* dst, float value, int decimals, char separator, bool automatic) {
+    const int sign = std::signbit(value) ? 1 : 0;
+    int d = decimals;
+    uint64_t r;
+    int digits;  // of the text: at least one before the separator
+    for (;;) {
+        r = scaledRounded(value, d);
+        digits = std::max(digitCount(r), d + 1);
+        const int length = sign + digits + (d > 0 ? 1 : 0);
+        if (length <= kWidth)
+            break;
+        if (d == 0)
+            return 0;
+        d = std::max(0, d - (length - kWidth));
+    }
+    if (automatic) {
+        while (d > 0 && r % 10 == 0) {
+            r /= 10;
+            --d;
+            --digits;
+        }
+    }
+    dst[0] = '-';
+    return static_cast<size_t>(sign) +
+           writeDigits(dst + sign, static_cast<uint32_t>(r), digits, d, separator);
 }
 
 }  // namespace
 
 void appendFixed(std::string& out, float value, int decimals) {
-    char buf[40];
-    char* end = buf + sizeof buf;
-    const char* p = fixedText(end, value, decimals);
-    const auto len = static_cast<size_t>(end - p);
-    if (len < static_cast<size_t>(kWidth))
-        out.append(static_cast<size_t>(kWidth) - len, ' ');
-    out.append(p, len);
+    // The digits of the scaled value, at least one before the point.
+    char digits[24];
+    const auto r = scaledRounded(value, decimals);
+    const auto count =
+        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, r).ptr - digits);
+    const size_t d = static_cast<size_t>(decimals);
+    std::string text = std::signbit(value) ? "-" : "";
+    if (count <= d)
+        text.append(d + 1 - count, '0');
+    text.append(digits, count);
+    if (d > 0)
+        text.insert(text.size() - d, 1, '.');
+    if (text.size() < static_cast<size_t>(kWidth))
+        out.append(static_cast<size_t>(kWidth) - text.size(), ' ');
+    out += text;
 }
 
 size_t writeValueText(char* dst, float value, int resolutionCode, char decimalSeparator) {
@@ -116,38 +210,13 @@ size_t writeValueText(char* dst, float value, int resolutionCode, char decimalSe
     }
     // The 8-character field only pads on the left, and leading spaces are
     // removed: the text is the unpadded printf text, when it fits.
-    // The text is built backwards ending at buf + 32 (at most 9 characters
-    // here), so that 16 bytes can always be copied from its start.
-    char buf[48];
-    char* end = buf + 32;
-    int d = automatic ? autoDecimals(value) : resolutionCode;
-    char* p;
-    for (;;) {
-        p = fixedText(end, value, d);
-        const int len = static_cast<int>(end - p);
-        if (len <= kWidth)
-            break;
-        if (d == 0) {
-            std::memcpy(dst, kAsterisks, kWidth);
-            return kWidth;
-        }
-        d = std::max(0, d - (len - kWidth));
+    const int decimals = automatic ? autoDecimals(value) : resolutionCode;
+    const size_t len = fixedText(dst, value, decimals, decimalSeparator, automatic);
+    if (len == 0) {
+        std::memcpy(dst, kAsterisks, kWidth);
+        return kWidth;
     }
-    if (d > 0) {
-        if (automatic) {
-            // Trailing zeros go, and the separator too when no decimal remains.
-            while (end[-1] == '0')
-                --end;
-            if (end[-1] == '.')
-                --end;
-        }
-        for (char* q = p; q < end; ++q) {
-            if (*q == '.')
-                *q = decimalSeparator;
-        }
-    }
-    std::memcpy(dst, p, 16);  // a fixed-size copy is two moves; the length says what counts
-    return static_cast<size_t>(end - p);
+    return len;
 }
 
 std::string formatValueText(float value, int resolutionCode, char decimalSeparator) {
