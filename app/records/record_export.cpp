@@ -18,6 +18,8 @@ namespace {
 constexpr uint64_t kProgressEvery = 1024;
 constexpr size_t kFlushSize = 1 << 16;
 constexpr long kFar = 9'000'000'000'000'000'000;
+// Room for one field of a row: its separator and a cell.
+constexpr size_t kFieldRoom = 1 + kValueTextMax;
 
 // An append-only text buffer whose appends stay inline; growing is the rare path.
 class TextBuffer {
@@ -292,12 +294,15 @@ public:
                 } else {
                     TextBuffer& row = out_.text();
                     putLeading(row, r);
+                    char* const fields = row.room(channels_.size() * kFieldRoom);
+                    char* p = fields;
                     for (size_t c = 0; c < channels_.size(); ++c) {
                         if (hasLeading_ || c > 0)
-                            row.put(sep);
+                            *p++ = sep;
                         if (static_cast<int>(c) == column)
-                            putCell(row, r);
+                            p += writeCell(p, r);
                     }
+                    row.commit(static_cast<size_t>(p - fields));
                     out_.endLine();
                 }
             }
@@ -387,22 +392,21 @@ private:
         }
     }
 
-    // The cell of a measurement or error record: its value text, or "Err. <code>".
-    void putCell(TextBuffer& out, const _tExplRecord& r) {
-        char* cell = out.room(kValueTextMax + 32);
+    // Writes at dst the cell of a measurement or error record, its value text
+    // or "Err. <code>", and returns its length; dst has kValueTextMax bytes
+    // of room.
+    size_t writeCell(char* dst, const _tExplRecord& r) const {
         if (r.type() == kErrorRecord) {
-            std::memcpy(cell, errText_.data(), errText_.size());
-            cell[errText_.size()] = ' ';
-            char* code = cell + errText_.size() + 1;
-            out.commit(
-                static_cast<size_t>(std::to_chars(code, code + 16, r.errorCode()).ptr - cell));
-        } else {
-            const int channel = r.channel();
-            const int resolution = channel <= CExplBloc::kChannels
-                                       ? resolution_[static_cast<size_t>(channel)]
-                                       : kAutoResolution;
-            out.commit(writeValueText(cell, r.value(), resolution, locale_.decimalSeparator()));
+            std::memcpy(dst, errText_.data(), errText_.size());
+            dst[errText_.size()] = ' ';
+            char* code = dst + errText_.size() + 1;
+            return static_cast<size_t>(std::to_chars(code, code + 12, r.errorCode()).ptr - dst);
         }
+        const int channel = r.channel();
+        const int resolution = channel <= CExplBloc::kChannels
+                                   ? resolution_[static_cast<size_t>(channel)]
+                                   : kAutoResolution;
+        return writeValueText(dst, r.value(), resolution, locale_.decimalSeparator());
     }
 
     // Writes the pending row of a cycle (the leading fields of its date
@@ -411,14 +415,17 @@ private:
         const char sep = o_.separator;
         TextBuffer& row = out_.text();
         putLeading(row, *rowDate_);
+        char* const fields = row.room(pending_.size() * kFieldRoom);
+        char* p = fields;
         for (size_t c = 0; c < pending_.size(); ++c) {
             if (hasLeading_ || c > 0)
-                row.put(sep);
+                *p++ = sep;
             if (pending_[c]) {
-                putCell(row, *pending_[c]);
+                p += writeCell(p, *pending_[c]);
                 pending_[c] = nullptr;
             }
         }
+        row.commit(static_cast<size_t>(p - fields));
         out_.endLine();
     }
 

@@ -81,7 +81,7 @@ int autoDecimals(float v) {
 // single is m x 2^e with an integer m below 2^24; m x 10^d (below 2^44) is
 // exact in 64 bits, and the power of two is applied as a shift whose lost
 // bits decide the rounding.
-uint64_t scaledRounded(float v, int d) {
+inline uint64_t scaledRounded(float v, int d) {
     const uint32_t bits = std::bit_cast<uint32_t>(v);
     const int biasedExponent = static_cast<int>((bits >> 23) & 0xFF);
     const uint32_t fraction = bits & 0x7FFFFF;
