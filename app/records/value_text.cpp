@@ -27,6 +27,8 @@ constexpr std::array<uint64_t, 16> kPow10 = [] {
     return p;
 }();
 
+constexpr double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
 // The texts "00" to "99", so that digits are written two at a time.
 constexpr std::array<char, 200> kDigitPairs = [] {
     std::array<char, 200> t{};
@@ -77,26 +79,12 @@ int autoDecimals(float v) {
 }
 
 // |v| x 10^d rounded to an integer as printf rounds the exact binary value:
-// to the nearest, ties to even. Only for |v| < 1e8 and d <= 6. A finite
-// single is m x 2^e with an integer m below 2^24; m x 10^d (below 2^44) is
-// exact in 64 bits, and the power of two is applied as a shift whose lost
-// bits decide the rounding.
-inline uint64_t scaledRounded(float v, int d) {
-    const uint32_t bits = std::bit_cast<uint32_t>(v);
-    const int biasedExponent = static_cast<int>((bits >> 23) & 0xFF);
-    const uint32_t fraction = bits & 0x7FFFFF;
-    const uint64_t m = biasedExponent == 0 ? fraction : fraction | 0x800000;  // subnormal or not
-    const int e = std::max(biasedExponent, 1) - 150;
-    const uint64_t x = m * kPow10[static_cast<size_t>(d)];
-    if (e >= 0)
-        return x << e;  // a whole number: nothing to round
-    const int shift = -e;
-    if (shift > 44)
-        return 0;  // x is below one half of 2^shift
-    const uint64_t r = x >> shift;
-    const uint64_t rest = x & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
-    return r + ((rest > half) | ((rest == half) & ((r & 1) != 0)) ? 1 : 0);
+// to the nearest, ties to even (the default rounding mode, which std::rint
+// follows). Only for |v| < 1e8 and d <= 6: the product is then exact in a
+// double (a single's 24 significant bits times 5^d < 2^14) and below 2^53.
+uint64_t scaledRounded(float v, int d) {
+    const double x = std::fabs(static_cast<double>(v)) * kScale[static_cast<size_t>(d)];
+    return static_cast<uint64_t>(static_cast<int64_t>(std::rint(x)));
 }
 
 // The number of decimal digits of u: from its bit width, log10(2) ~
@@ -170,6 +158,26 @@ size_t fixedText(char* dst, float value, int decimals, char separator, bool auto
            writeDigits(dst + sign, static_cast<uint32_t>(r), digits, d, separator);
 }
 
+// The text of a value that is not a finite number (8 "*") or that is
+// printed in exponent form. Kept apart so that the usual values take a
+// short path.
+[[gnu::noinline]] size_t writeRareValueText(char* dst, float value, char decimalSeparator) {
+    if (!std::isfinite(value)) {
+        std::memcpy(dst, kAsterisks, kWidth);
+        return kWidth;
+    }
+    const std::string e = exponentText(value);
+    size_t n = 0;
+    for (char c : e) {
+        if (c == ' ')
+            continue;
+        dst[n++] = c == '.' ? decimalSeparator : c;
+        if (n == kValueTextMax)
+            break;
+    }
+    return n;
+}
+
 }  // namespace
 
 void appendFixed(std::string& out, float value, int decimals) {
@@ -191,25 +199,11 @@ void appendFixed(std::string& out, float value, int decimals) {
 }
 
 size_t writeValueText(char* dst, float value, int resolutionCode, char decimalSeparator) {
-    if (!std::isfinite(value)) {
-        std::memcpy(dst, kAsterisks, kWidth);
-        return kWidth;
-    }
-    const bool automatic = resolutionCode < 0 || resolutionCode >= kAutoResolution;
-    if (needsExponent(value)) {
-        const std::string e = exponentText(value);
-        size_t n = 0;
-        for (char c : e) {
-            if (c == ' ')
-                continue;
-            dst[n++] = c == '.' ? decimalSeparator : c;
-            if (n == kValueTextMax)
-                break;
-        }
-        return n;
-    }
+    if (!std::isfinite(value) || needsExponent(value))
+        return writeRareValueText(dst, value, decimalSeparator);
     // The 8-character field only pads on the left, and leading spaces are
     // removed: the text is the unpadded printf text, when it fits.
+    const bool automatic = resolutionCode < 0 || resolutionCode >= kAutoResolution;
     const int decimals = automatic ? autoDecimals(value) : resolutionCode;
     const size_t len = fixedText(dst, value, decimals, decimalSeparator, automatic);
     if (len == 0) {
