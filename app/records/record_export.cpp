@@ -241,7 +241,11 @@ public:
     SpreadsheetBlock(const CExplBloc& block, const SpreadsheetOptions& options,
                      const platform::Locale& locale, LineWriter& out)
         : b_(block), o_(options), locale_(locale), out_(out), dates_(locale) {
+        // Tables by the channel byte of a record: channel numbers outside
+        // 1..30 (only in damaged blocks) have no column and the automatic
+        // resolution.
         columnOf_.fill(-1);
+        resolution_.fill(kAutoResolution);
         const uint32_t mask = b_.storedChannelMask();
         for (int ch = 1; ch <= CExplBloc::kChannels; ++ch) {
             if (mask & (1u << (ch - 1))) {
@@ -284,9 +288,7 @@ public:
                     rowDate_ = &r;
                 }
             } else if (type == kMeasureRecord || type == kErrorRecord) {
-                const int channel = r.channel();
-                const int column =
-                    channel <= CExplBloc::kChannels ? columnOf_[static_cast<size_t>(channel)] : -1;
+                const int column = columnOf_[static_cast<size_t>(r.channel())];
                 if (o_.groupByCycle) {
                     // A later record of the channel in the same cycle replaces it.
                     if (column >= 0)
@@ -294,13 +296,22 @@ public:
                 } else {
                     TextBuffer& row = out_.text();
                     putLeading(row, r);
-                    char* const fields = row.room(channels_.size() * kFieldRoom);
+                    // One field per stored channel, all empty but the
+                    // record's own: separators with its cell among them.
+                    const size_t n = channels_.size();
+                    const size_t separators = hasLeading_ ? n : (n > 0 ? n - 1 : 0);
+                    char* const fields = row.room(n * kFieldRoom);
                     char* p = fields;
-                    for (size_t c = 0; c < channels_.size(); ++c) {
-                        if (hasLeading_ || c > 0)
-                            *p++ = sep;
-                        if (static_cast<int>(c) == column)
-                            p += writeCell(p, r);
+                    if (column >= 0) {
+                        const size_t before = static_cast<size_t>(column) + (hasLeading_ ? 1 : 0);
+                        std::memset(p, sep, before);
+                        p += before;
+                        p += writeCell(p, r);
+                        std::memset(p, sep, separators - before);
+                        p += separators - before;
+                    } else {
+                        std::memset(p, sep, separators);
+                        p += separators;
                     }
                     row.commit(static_cast<size_t>(p - fields));
                     out_.endLine();
@@ -402,11 +413,8 @@ private:
             char* code = dst + errText_.size() + 1;
             return static_cast<size_t>(std::to_chars(code, code + 12, r.errorCode()).ptr - dst);
         }
-        const int channel = r.channel();
-        const int resolution = channel <= CExplBloc::kChannels
-                                   ? resolution_[static_cast<size_t>(channel)]
-                                   : kAutoResolution;
-        return writeValueText(dst, r.value(), resolution, locale_.decimalSeparator());
+        return writeValueText(dst, r.value(), resolution_[static_cast<size_t>(r.channel())],
+                              locale_.decimalSeparator());
     }
 
     // Writes the pending row of a cycle (the leading fields of its date
@@ -436,8 +444,8 @@ private:
     DateTexts dates_;
     std::string errText_;
     bool hasLeading_ = false;
-    std::array<int, CExplBloc::kChannels + 1> columnOf_{};
-    std::array<int, CExplBloc::kChannels + 1> resolution_{};
+    std::array<int, 256> columnOf_{};
+    std::array<int, 256> resolution_{};
     std::vector<int> channels_;
     // The latest record of each column in the pending row of a cycle, and
     // the date record that began that row.

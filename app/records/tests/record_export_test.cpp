@@ -117,6 +117,47 @@ TEST_F(ExportTest, SpreadsheetOptionVariants) {
               "2001-01-01\t21.5\t2.25", "2001-01-01\t-0.1\tErr. -3"}));
 }
 
+TEST_F(ExportTest, SpreadsheetRowsOfUnusualRecords) {
+    // Channels 1 and 2 stored. A record of channel 40 (a damaged block) has no
+    // column; a record whose date is not valid shows "?" for its date and
+    // time, and the next record of the same date shows them again.
+    CExplBloc b;
+    b.name = "Odd";
+    le::setU32(b.memCfg, 4, 0b11);
+    testing::setChannel(b, 1, 1, 0, 0.0f, "A", "V", 1);
+    testing::setChannel(b, 2, 1, 0, 0.0f, "B", "V", 1);
+    Raw raw;
+    raw.date(kS, 0)
+        .value(1, 0x0001, 1.0f)
+        .value(40, 0x0002, 9.0f)
+        .value(2, 0x0003, 2.0f)
+        .value(1, 0x0003, 3.0f);
+    b.AppendRawRecords(raw.bytes, raw.count());
+    b.records[3].setDateStatus(1);
+    SpreadsheetOptions o;
+    o.firstCycleDate = false;
+    o.date = true;
+    o.time = true;
+    o.groupByCycle = false;
+    const std::string header =
+        "\"Odd\"\t\"\"\r\n\"Interval\"\t\"Date\"\t\"Hour\"\t\"A\"\t\"B\"\r\n"
+        "\"s\"\t\t\t\"V\"\t\"V\"\r\n";
+    EXPECT_EQ(spreadsheet({&b}, o),
+              header + crlf({"0.001\t2001-01-01\t10:20:30.001\t1.0\t",
+                             "0.002\t2001-01-01\t10:20:30.002\t\t", "0.003\t?\t?\t\t2.0",
+                             "0.003\t2001-01-01\t10:20:30.003\t3.0\t"}));
+    o.groupByCycle = true;
+    EXPECT_EQ(spreadsheet({&b}, o), header + crlf({"0.000\t2001-01-01\t10:20:30.000\t3.0\t2.0"}));
+
+    // Without stored channels or leading columns every row is empty.
+    le::setU32(b.memCfg, 4, 0);
+    o.interval = o.date = o.time = false;
+    const std::string bare = crlf({"\"Odd\"\t\"\"", "", ""});
+    EXPECT_EQ(spreadsheet({&b}, o), bare + crlf({""}));
+    o.groupByCycle = false;
+    EXPECT_EQ(spreadsheet({&b}, o), bare + crlf({"", "", "", ""}));
+}
+
 TEST_F(ExportTest, TextInLineWritesEachRecordText) {
     const ExportResult r =
         exportTextInLine({&sample_}, path_, false, platform::Locale::posix(), nullptr);
