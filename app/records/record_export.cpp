@@ -274,22 +274,25 @@ public:
         out_.endLine();
 
         const size_t first = b_.firstDateRecord();
-        for (size_t i = 0; i < b_.records.size(); ++i) {
-            const _tExplRecord& r = b_.records[i];
+        const std::vector<_tExplRecord>& records = b_.records;
+        const size_t count = records.size();
+        const bool grouped = o_.groupByCycle;
+        for (size_t i = 0; i < count; ++i) {
+            const _tExplRecord& r = records[i];
             const int type = r.type();
             if (i < first) {
                 // Records before the first date record have no start to refer to.
             } else if (type == kDateRecord) {
                 if (i == first)
                     start(r);
-                if (o_.groupByCycle) {
+                if (grouped) {
                     if (rowDate_)
                         writeRow();
                     rowDate_ = &r;
                 }
             } else if (type == kMeasureRecord || type == kErrorRecord) {
                 const int column = columnOf_[static_cast<size_t>(r.channel())];
-                if (o_.groupByCycle) {
+                if (grouped) {
                     // A later record of the channel in the same cycle replaces it.
                     if (column >= 0)
                         pending_[static_cast<size_t>(column)] = &r;
