@@ -141,9 +141,12 @@ void BM_StdSortBaseline(benchmark::State& state) {
 
 // ---- spreadsheet export -----------------------------------------------------------
 
+// Argument 1: the default options (grouped by cycle); 0: one row per
+// record; 2: one row per record with the date and time columns as well.
 SpreadsheetOptions optionsOf(const benchmark::State& state) {
     SpreadsheetOptions o;
-    o.groupByCycle = state.range(0) != 0;
+    o.groupByCycle = state.range(0) == 1;
+    o.date = o.time = state.range(0) == 2;
     return o;
 }
 
@@ -195,7 +198,7 @@ BENCHMARK(BM_CopyRawBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortRecordsWithProgress)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdSortBaseline)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SpreadsheetExport)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PreformattedLinesBaseline)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpreadsheetExport)->Arg(1)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreformattedLinesBaseline)->Arg(1)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
