@@ -29,12 +29,13 @@ constexpr std::array<uint64_t, 16> kPow10 = [] {
 
 constexpr double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
-// The texts "00" to "99", so that digits are written two at a time.
-constexpr std::array<char, 200> kDigitPairs = [] {
-    std::array<char, 200> t{};
-    for (int i = 0; i < 100; ++i) {
-        t[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        t[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+// The texts "0000" to "9999", four characters in memory order in each word
+// on this little-endian host, so that digits are written four at a time.
+constexpr std::array<uint32_t, 10000> kDigitQuads = [] {
+    std::array<uint32_t, 10000> t{};
+    for (uint32_t i = 0; i < 10000; ++i) {
+        const uint32_t d[4] = {i / 1000, i / 100 % 10, i / 10 % 10, i % 10};
+        t[i] = ('0' + d[0]) | ('0' + d[1]) << 8 | ('0' + d[2]) << 16 | ('0' + d[3]) << 24;
     }
     return t;
 }();
@@ -94,14 +95,6 @@ int digitCount(uint64_t u) {
     return guess + ((u | 1) >= kPow10[static_cast<size_t>(guess)] ? 1 : 0);
 }
 
-// The two digits of u (below 100) as text in the low 16 bits of a word, in
-// memory order on this little-endian host.
-uint64_t twoDigits(uint32_t u) {
-    uint16_t pair;
-    std::memcpy(&pair, &kDigitPairs[2 * u], 2);
-    return pair;
-}
-
 // Writes at p the n (1 to 8) last decimal digits of u (below 10^8), zero
 // padded, with the separator before the last d of them (none when d is 0;
 // n > d, and n < 8 when d > 0); returns the length written. 8 bytes are
@@ -110,10 +103,7 @@ uint64_t twoDigits(uint32_t u) {
 size_t writeDigits(char* p, uint32_t u, int n, int d, char separator) {
     static_assert(std::endian::native == std::endian::little,
                   "digits are composed in memory order");
-    const uint32_t high = u / 10000;
-    const uint32_t low = u % 10000;
-    uint64_t text = twoDigits(high / 100) | twoDigits(high % 100) << 16 |
-                    twoDigits(low / 100) << 32 | twoDigits(low % 100) << 48;
+    uint64_t text = kDigitQuads[u / 10000] | uint64_t{kDigitQuads[u % 10000]} << 32;
     text >>= 8 * (8 - n);  // drops the leading digits: the first of n is now the lowest byte
     if (d > 0) {
         const int integerBits = 8 * (n - d);
