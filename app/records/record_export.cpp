@@ -153,7 +153,7 @@ uint64_t totalRecords(const std::vector<const CExplBloc*>& blocks) {
 void putInt(TextBuffer& out, long v) {
     char* room = out.room(24);
     // The 32-bit conversion is the cheaper one, and intervals fit it.
-    const char* end = v >= 0 && v <= 0xFFFFFFFFl
+    const char* end = v >= 0 && v <= 0xFFFFFFFFL
                           ? std::to_chars(room, room + 24, static_cast<uint32_t>(v)).ptr
                           : std::to_chars(room, room + 24, v).ptr;
     out.commit(static_cast<size_t>(end - room));
