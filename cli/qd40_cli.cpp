@@ -746,9 +746,9 @@ Status cmdScan(Session& s, Args& a) {
     for (int n = 1; n <= cfg::kChannels; ++n) {
         std::string unit;
         if (qd40::failed(c.GetChanUnit(int16_t(n), &unit)) || unit.empty())
-            unit =
-                std::string(cfg::defaultUnit(full.channel(n).function(), full.channel(n).range()));
-        units[size_t(n)] = cfg::ansiToUtf8(unit);
+            unit = cfg::ansiToUtf8(
+                cfg::defaultUnit(full.channel(n).function(), full.channel(n).range()));
+        units[size_t(n)] = unit;
     }
 
     const char dec = s.locale().decimalSeparator();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/config/ansi_text.h"
 #include "common/config/cfg_defaults.h"
 #include "common/config/code_tables.h"
 #include "common/config/module_ext_block.h"
@@ -340,7 +341,7 @@ HRESULT OvixQd40Ctl::openSteps() {
 
     const uint8_t addr = state_.conn.mbAddr;
     Variant regs;
-    saved901_ = 0;
+    saved901_.reset();
     if (succeeded(link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err)) && regs.data.size() >= 2)
         saved901_ = le::u16(regs.data, 0);
 
@@ -360,6 +361,7 @@ void OvixQd40Ctl::clearConnection() {
     open_ = false;
     devId_ = 0;
     devFileVersion_.clear();
+    saved901_.reset();
 }
 
 HRESULT OvixQd40Ctl::Close() {
@@ -369,12 +371,16 @@ HRESULT OvixQd40Ctl::Close() {
     }
     HRESULT result = S_OK;
     int32_t err = 0;
-    const uint16_t word = saved901_;
-    HRESULT h =
-        link_->SendRegs(state_.conn.mbAddr, kRegister901, 1, Variant::words({&word, 1}), &err);
-    if (failed(h))
-        result = serverFailure(h);
-    h = link_->CloseComm(&err);
+    // Only a value actually read is restored: writing a made-up 0 would
+    // change the module's register behind the operator's back.
+    if (saved901_) {
+        const uint16_t word = *saved901_;
+        const HRESULT h =
+            link_->SendRegs(state_.conn.mbAddr, kRegister901, 1, Variant::words({&word, 1}), &err);
+        if (failed(h))
+            result = serverFailure(h);
+    }
+    const HRESULT h = link_->CloseComm(&err);
     if (failed(h) && succeeded(result))
         result = serverFailure(h);
     clearConnection();
@@ -614,10 +620,10 @@ HRESULT OvixQd40Ctl::GetChans(int16_t first, int16_t qty, VariantBlob* pvValues,
                               VariantBlob* pvErrors) {
     if (nullOut(pvValues) || nullOut(pvErrors))
         return fail(E_POINTER, 518);
-    if (first < 1 || first > cfg::kChannels || qty < 1 || first + qty > cfg::kChannels + 1)
-        return report(rules::checkChannelNumber(0));
     if (!open_)
         return notOpen();
+    if (first < 1 || first > cfg::kChannels || qty < 1 || first + qty > cfg::kChannels + 1)
+        return report(rules::checkChannelNumber(0));
     VariantBlob cycle;
     if (HRESULT h = GetCyStatus(&cycle); failed(h))
         return h;
@@ -639,6 +645,8 @@ HRESULT OvixQd40Ctl::GetChans(int16_t first, int16_t qty, VariantBlob* pvValues,
 HRESULT OvixQd40Ctl::GetChan(int16_t chan, float* pValue, int16_t* pError) {
     if (nullOut(pValue) || nullOut(pError))
         return fail(E_POINTER, 518);
+    if (!open_)
+        return notOpen();
     VariantBlob values, errors;
     if (HRESULT h = checkedChannel(chan); failed(h))
         return h;
@@ -879,7 +887,9 @@ HRESULT OvixQd40Ctl::SendCfgFileIdn(uint32_t time, const std::string& name) {
     if (status & (1u << kBitRunning))
         return fail(E_UNEXPECTED, 516);
     return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
-        const auto idn = cfg::makeCfgIdentity(ownFileVersion(), name, time);
+        // The module keeps the name as Windows-1252 text; a character without
+        // an 8-bit form is sent as '?'.
+        const auto idn = cfg::makeCfgIdentity(ownFileVersion(), cfg::utf8ToAnsi(name), time);
         const auto regs = cfg::bytesToRegisters(idn);
         return l.SendRegs(a, cfg::kExtBlockRegister, cfg::kCfgIdentityRegisters,
                           Variant::words(regs, server::VT_UI2), e);
@@ -899,7 +909,7 @@ HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
     if (succeeded(h)) {
         const cfg::ConstCfgIdentity idn(bytes);
         if (cfg::isTrustedIdentity(idn, ownFileVersion())) {
-            *pName = idn.cfgName();
+            *pName = cfg::ansiToUtf8(idn.cfgName());
             *pTime = idn.cfgTime();
         }
     }
@@ -933,7 +943,7 @@ HRESULT OvixQd40Ctl::GetChanMnemo(int16_t chan, std::string* p) {
     QD40_OUT_CHECK(p);
     if (HRESULT h = checkedChannel(chan); failed(h))
         return h;
-    *p = cfg::ConstQd40ExtCfg(state_.ext).chanMnemonic(chan);
+    *p = cfg::ansiToUtf8(cfg::ConstQd40ExtCfg(state_.ext).chanMnemonic(chan));
     return S_OK;
 }
 
@@ -941,7 +951,7 @@ HRESULT OvixQd40Ctl::GetChanUnit(int16_t chan, std::string* p) {
     QD40_OUT_CHECK(p);
     if (HRESULT h = checkedChannel(chan); failed(h))
         return h;
-    *p = cfg::ConstQd40ExtCfg(state_.ext).chanUnit(chan);
+    *p = cfg::ansiToUtf8(cfg::ConstQd40ExtCfg(state_.ext).chanUnit(chan));
     return S_OK;
 }
 
@@ -954,11 +964,11 @@ HRESULT OvixQd40Ctl::GetChanDefMnemo(int16_t chan, std::string* p) {
 }
 
 HRESULT OvixQd40Ctl::GetRgeDefUnit(int16_t fct, int16_t rge, std::string* p) {
-    return give(p, std::string(cfg::defaultUnit(fct, rge)));
+    return give(p, cfg::ansiToUtf8(cfg::defaultUnit(fct, rge)));
 }
 
 HRESULT OvixQd40Ctl::GetQd40Mnemo(std::string* p) {
-    return give(p, cfg::ConstQd40ExtCfg(state_.ext).moduleMnemonic());
+    return give(p, cfg::ansiToUtf8(cfg::ConstQd40ExtCfg(state_.ext).moduleMnemonic()));
 }
 
 HRESULT OvixQd40Ctl::GetCfgMinAcqPeriod(const VariantBlob& vCfg, uint32_t* pMinAcqMs,

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -206,7 +207,8 @@ private:
     bool open_ = false;
     uint16_t devId_ = 0;
     std::string devFileVersion_;
-    uint16_t saved901_ = 0;
+    // Register 901 as read at opening; nothing to restore when it could not be read.
+    std::optional<uint16_t> saved901_;
     ErrorInfo lastError_;
 };
 
