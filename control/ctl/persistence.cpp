@@ -173,11 +173,20 @@ Status loadFromPropertyBag(const PropertyBag& bag, CtlState& state) {
     if (p.serialMode && !(mode = bagValue<uint8_t>(bag, "SerialMode", kVtUi1)))
         return invalidArg();
 
+    // The extent is the container's business: kept when the bag has none, but
+    // a value of another type fails the load like any other.
+    const auto extent = [&](const char* name, uint32_t kept) -> std::optional<uint32_t> {
+        return bag.read(name) ? bagValue<uint32_t>(bag, name, kVtUi4) : kept;
+    };
+    const auto cx = extent("_cx", state.extentCx);
+    const auto cy = extent("_cy", state.extentCy);
+    if (!cx || !cy)
+        return invalidArg();
+
     s.conn = CtlConnection{
         *serial, *ipAddr, *port, *svrParams, *baud, *mbAddr, mode.value_or(qd40SerialModeStd)};
-    // The extent is the container's business: keep it when the bag has none.
-    s.extentCx = bagValue<uint32_t>(bag, "_cx", kVtUi4).value_or(state.extentCx);
-    s.extentCy = bagValue<uint32_t>(bag, "_cy", kVtUi4).value_or(state.extentCy);
+    s.extentCx = *cx;
+    s.extentCy = *cy;
     if (p.chansRes)
         fixChannelResolutions(s.cfg, s.chansRes);
     state = s;

@@ -103,6 +103,17 @@ TEST_F(CtlLinkTest, OpenPushesTheControlsPortSettingsThenIdentifiesTheModule) {
               100u);
 }
 
+TEST_F(CtlLinkTest, SerialModuleOfAnotherMachineOpensThroughThatMachinesServer) {
+    // The server's own port settings are used: nothing is pushed, and the
+    // server of that machine is given no address.
+    ASSERT_EQ(ctl->put_Serial(1), S_OK);
+    ASSERT_EQ(ctl->put_IpAddr("plant-pc"), S_OK);
+    ASSERT_EQ(ctl->put_Port(2), S_OK);
+    ASSERT_EQ(ctl->Open(), S_OK) << error();
+    EXPECT_EQ(m->log, (Log{"create plant-pc", "OpenComm '' 2", "ReadRegs 901 1 1",
+                           "SetLongFormatDefault", "GetDevId", "GetDevFileVersion"}));
+}
+
 TEST_F(CtlLinkTest, CloseRestoresRegister901OnlyWhenItWasRead) {
     open();
     m->registers[901] = 7;  // changed while the control held the module

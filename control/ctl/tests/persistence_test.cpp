@@ -87,13 +87,18 @@ TEST(Persistence, PropertyBagRoundTripUsesExactTypes) {
 
 TEST(Persistence, FailedLoadsLeaveTheStateAsItWas) {
     const CtlState before = changedState();
-    PropertyBag bag;
-    saveToPropertyBag(CtlState::defaults(), bag);
-    bag.write("Port", PropValue::ui4(3));  // another type than saved
     CtlState s = before;
-    const Status st = loadFromPropertyBag(bag, s);
-    EXPECT_EQ(st.hr, E_INVALIDARG);
-    EXPECT_EQ(s, before);
+    // Values of another type than saved, the container's extent included.
+    const std::pair<const char*, PropValue> wrongTypes[] = {
+        {"Port", PropValue::ui4(3)}, {"SerialMode", PropValue::i2(1)}, {"_cx", PropValue::i2(1)}};
+    for (const auto& [name, value] : wrongTypes) {
+        PropertyBag bag;
+        saveToPropertyBag(CtlState::defaults(), bag);
+        bag.write(name, value);
+        const Status st = loadFromPropertyBag(bag, s);
+        EXPECT_EQ(st.hr, E_INVALIDARG) << name;
+        EXPECT_EQ(s, before) << name;
+    }
 
     VectorOutStream out;
     ASSERT_TRUE(saveToStream(CtlState::defaults(), out).isOk());
