@@ -342,8 +342,11 @@ HRESULT OvixQd40Ctl::openSteps() {
     const uint8_t addr = state_.conn.mbAddr;
     Variant regs;
     saved901_.reset();
-    if (succeeded(link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err)) && regs.data.size() >= 2)
+    if (succeeded(link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err)) &&
+        regs.data.size() >= 2) {
         saved901_ = le::u16(regs.data, 0);
+        saved901Addr_ = addr;
+    }
 
     if (h = link_->SetLongFormatDefault(addr, &err); failed(h))
         return serverFailure(h);
@@ -376,7 +379,7 @@ HRESULT OvixQd40Ctl::Close() {
     if (saved901_) {
         const uint16_t word = *saved901_;
         const HRESULT h =
-            link_->SendRegs(state_.conn.mbAddr, kRegister901, 1, Variant::words({&word, 1}), &err);
+            link_->SendRegs(saved901Addr_, kRegister901, 1, Variant::words({&word, 1}), &err);
         if (failed(h))
             result = serverFailure(h);
     }

@@ -209,6 +209,8 @@ private:
     std::string devFileVersion_;
     // Register 901 as read at opening; nothing to restore when it could not be read.
     std::optional<uint16_t> saved901_;
+    // The module address it was read from: restored there even if MbAddr changed since.
+    uint8_t saved901Addr_ = 0;
     ErrorInfo lastError_;
 };
 

@@ -117,9 +117,12 @@ TEST_F(CtlLinkTest, SerialModuleOfAnotherMachineOpensThroughThatMachinesServer) 
 TEST_F(CtlLinkTest, CloseRestoresRegister901OnlyWhenItWasRead) {
     open();
     m->registers[901] = 7;  // changed while the control held the module
+    // A new address set while open does not redirect the restore to another module.
+    ASSERT_EQ(ctl->put_MbAddr(9), S_OK);
     ASSERT_EQ(ctl->Close(), S_OK) << error();
     EXPECT_EQ(m->log, (Log{"SendRegs 901 1", "CloseComm"}));
     EXPECT_EQ(m->registers[901], 0x1234);
+    EXPECT_EQ(m->lastWriteAddr, 1);
 
     reset();
     m->registers.erase(901);

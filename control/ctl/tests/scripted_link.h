@@ -27,6 +27,7 @@ struct ModuleScript {
     // Calls to fail, by log entry ("ReadRegs 901") or by member name ("Run").
     std::map<std::string, HRESULT> failures;
     std::vector<std::string> log;
+    uint8_t lastWriteAddr = 0;  // device address of the last SendRegs
 
     bool remote() const { return status & 0xC000; }
 };
@@ -155,7 +156,9 @@ public:
         }
         return call(entry, p, Variant::words(words));
     }
-    HRESULT SendRegs(uint8_t, uint32_t first, int16_t qty, const Variant& v, int32_t*) override {
+    HRESULT SendRegs(uint8_t dev, uint32_t first, int16_t qty, const Variant& v,
+                     int32_t*) override {
+        m_->lastWriteAddr = dev;
         const HRESULT h = call("SendRegs " + args(first, qty));
         if (succeeded(h))
             for (int16_t i = 0; i < qty; ++i)
