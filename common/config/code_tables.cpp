@@ -157,13 +157,15 @@ SV memoryEventText(int e) {
 }
 
 SV defaultUnit(int fct, int rge) {
+    // Vdc and Ohm take their unit from the range: a range outside their list has none.
+    const bool rangeKnown = rge >= 0 && rge < rangeCount(fct);
     switch (fct) {
         case kFctVdc:
-            return rge <= 1 ? "mV" : "V";
+            return !rangeKnown ? "" : rge <= 1 ? "mV" : "V";
         case kFctVac:
             return "V";
         case kFctOhm:
-            return rge == 0 ? "Ohm" : "kOhm";
+            return !rangeKnown ? "" : rge == 0 ? "Ohm" : "kOhm";
         case kFctCurrent:
             return "mA";
         case kFctRt:

@@ -58,7 +58,8 @@ std::string_view recipientLabel(int i);
 std::string_view memoryEventText(int e);
 
 // Default unit of a function and range as ANSI bytes (the degree sign is 0xB0);
-// empty for Not Prog., Contact and unknown codes.
+// empty for Not Prog., Contact, unknown functions and Vdc or Ohm ranges outside
+// their list. Vac, Current, RT and TC do not look at the range.
 std::string_view defaultUnit(int fct, int rge);
 // Default mnemonic of channel n: string 106 of the control formatted with n.
 std::string defaultMnemonic(int n, strings::Language language);

@@ -52,7 +52,8 @@ std::optional<double> expectedFillingTimeSeconds(ConstFullCfgView cfg, int b) {
         return std::nullopt;
     const double perSecond = 1000.0 / periodUnitMs(cfg.periodUnit());  // k: 1000, 100, 10 or 1
     const double n = blk.everyN() == 0 ? 1.0 : double(blk.everyN());
-    const double channels = double(std::popcount(blk.chansToRecord()));
+    // Bits 30 and 31 of the mask are not channels.
+    const double channels = double(std::popcount(blk.chansToRecord() & kAllChannelsMask));
     return (cfg.acqPeriod() / perSecond) * n * double(blk.size()) / (channels + 1.0);
 }
 

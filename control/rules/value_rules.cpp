@@ -35,8 +35,12 @@ std::optional<double> parseNumber(std::string_view text, char decimalSep) {
                 c = '.';
     const char* first = s.data();
     const char* last = s.data() + s.size();
-    if (first != last && *first == '+')
+    // One sign at most: from_chars reads a '-' itself, so a '+' may not be followed by one.
+    if (first != last && *first == '+') {
         ++first;
+        if (first != last && *first == '-')
+            return std::nullopt;
+    }
     double v = 0;
     const auto [ptr, ec] = std::from_chars(first, last, v);
     if (ec != std::errc() || ptr != last || first == last || !std::isfinite(v))
@@ -77,7 +81,14 @@ std::string formatDefaultValue(float v, char decimalSep) {
 std::optional<uint16_t> deadBandRelFromPercent(double percent) {
     if (!(percent >= 0.0 && percent <= 100.0))
         return std::nullopt;
-    return static_cast<uint16_t>(std::trunc(percent * 100.0));
+    // The entered decimal number times 100, truncated toward zero. A binary
+    // double may fall just short of the exact product (0.29 gives
+    // 28.999999999999996): a product that close to an integer is that integer.
+    const double hundredths = percent * 100.0;
+    const double nearest = std::round(hundredths);
+    if (std::fabs(hundredths - nearest) < 1e-9)
+        return static_cast<uint16_t>(nearest);
+    return static_cast<uint16_t>(std::trunc(hundredths));
 }
 
 double deadBandRelPercent(uint16_t stored) {

@@ -27,7 +27,8 @@ std::optional<float> parseDefaultValue(std::string_view text, char decimalSep = 
 // "MAX" for exactly the largest float, otherwise the number.
 std::string formatDefaultValue(float v, char decimalSep = '.');
 
-// Relative dead band: 0 to 100 %, stored as hundredths of a percent truncated toward zero.
+// Relative dead band: 0 to 100 %, stored as hundredths of a percent truncated
+// toward zero (0.29 gives 29, 12.345 gives 1234).
 std::optional<uint16_t> deadBandRelFromPercent(double percent);
 double deadBandRelPercent(uint16_t stored);
 // Absolute dead band: 0 to kFloatBound.

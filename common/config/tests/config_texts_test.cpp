@@ -59,6 +59,12 @@ TEST(CodeTables, DefaultUnitsAndMnemonics) {
          "\xB0"
          "C"},
         {7, 0, ""},
+        {1, 5, ""},
+        {1, -1, ""},
+        {3, 5, ""},
+        {2, 7, "V"},
+        {4, 3, "mA"},
+        {8, 0, ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(defaultUnit(c.fct, c.rge), c.unit) << c.fct << "/" << c.rge;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
+#include <utility>
+
 #include "common/config/cfg_defaults.h"
 #include "control/rules/channel_rules.h"
 #include "control/rules/lin_points.h"
@@ -157,13 +161,18 @@ TEST(ValueRules, NumbersMaxAndBounds) {
     EXPECT_FALSE(parseFloatValue("3.4028235e38")) << "beyond the largest float";
     EXPECT_EQ(parseFloatValue("-1,25", ','), -1.25f);
     EXPECT_EQ(formatFloat(-1.25f, ','), "-1,25");
-    for (const char* bad : {"", "abc", "1.5x", "1 2", "inf", "nan"})
+    EXPECT_EQ(parseFloatValue("+2"), 2.0f);
+    for (const char* bad : {"", "abc", "1.5x", "1 2", "inf", "nan", "+-5", "--5", "+"})
         EXPECT_FALSE(parseFloatValue(bad)) << bad;
 
-    EXPECT_EQ(deadBandRelFromPercent(100.0), 10000);
-    EXPECT_EQ(deadBandRelFromPercent(12.345), 1234) << "truncated";
-    EXPECT_FALSE(deadBandRelFromPercent(100.01));
-    EXPECT_FALSE(deadBandRelFromPercent(-0.5));
+    // The entered percentage times 100, truncated: binary rounding of the
+    // decimal entry (0.29 * 100 = 28.999999999999996) does not lose a hundredth.
+    const std::pair<double, std::optional<uint16_t>> deadBands[] = {
+        {0.0, 0},       {0.29, 29},     {0.57, 57},   {1.13, 113}, {12.345, 1234},     {0.009, 0},
+        {99.999, 9999}, {100.0, 10000}, {100.01, {}}, {-0.5, {}},  {std::nan(""), {}},
+    };
+    for (const auto& [percent, stored] : deadBands)
+        EXPECT_EQ(deadBandRelFromPercent(percent), stored) << percent;
     EXPECT_FALSE(deadBandAbsFromValue(-1.0));
     EXPECT_TRUE(counterInRange(255));
     EXPECT_FALSE(counterInRange(256));

@@ -66,6 +66,9 @@ TEST(MemoryRules, TotalSizeFillingTimeAndUsability) {
     cfg.memBlock(2).setEveryN(0);
     cfg.memBlock(2).setChansToRecord(0x3);
     EXPECT_DOUBLE_EQ(expectedFillingTimeSeconds(cfg, 2).value(), 20.0 / 3.0);
+    cfg.memBlock(2).setChansToRecord(0xC0000003);
+    EXPECT_DOUBLE_EQ(expectedFillingTimeSeconds(cfg, 2).value(), 20.0 / 3.0)
+        << "bits 30 and 31 of the mask are not channels";
 
     struct Case {
         const char* name;
