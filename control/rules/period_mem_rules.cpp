@@ -61,12 +61,19 @@ std::string fillingTimeText(double seconds) {
     return formatFloat(float(seconds)) + " s";
 }
 
+namespace {
+// Codes 4 to 7 are the alarm condition; 8 to 15 name nothing.
+bool isAlarmCondition(int code) {
+    return code >= kAlarmAtLeastOne && code <= kAlarmNone;
+}
+}  // namespace
+
 MemBlockUsability memBlockUsability(ConstMemBlockCfg blk) {
     MemBlockUsability u;
-    u.openingAlarmButton = blk.openingCondition() >= kAlarmAtLeastOne;
+    u.openingAlarmButton = isAlarmCondition(blk.openingCondition());
     u.closingEventChoices = blk.closingEvent() != kCloseNone;
     u.closingCycleCount = u.closingEventChoices;
-    u.closingAlarmButton = blk.closingEvent() >= kAlarmAtLeastOne;
+    u.closingAlarmButton = isAlarmCondition(blk.closingEvent());
     u.everyCount = blk.recordEvery();
     u.nextBlockList = blk.nextBlock() != 0;
     return u;

@@ -92,8 +92,13 @@ TEST(MemoryRules, TotalSizeFillingTimeAndUsability) {
     blk.setClosingEvent(kCloseTrigRising);
     blk.setNextBlock(2);
     EXPECT_EQ(memBlockUsability(blk), (MemBlockUsability{true, true, true, false, true, true}));
-    blk.setClosingEvent(kAlarmNone);
-    EXPECT_TRUE(memBlockUsability(blk).closingAlarmButton);
+    // The alarm buttons follow the alarm condition codes 4 to 7 only.
+    for (const auto& [code, alarm] : {std::pair{3, false}, {4, true}, {7, true}, {8, false}}) {
+        blk.setOpeningCondition(code);
+        blk.setClosingEvent(code);
+        EXPECT_EQ(memBlockUsability(blk).openingAlarmButton, alarm) << code;
+        EXPECT_EQ(memBlockUsability(blk).closingAlarmButton, alarm) << code;
+    }
     EXPECT_EQ(nextBlockChoices(4), (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10}));
 }
 
