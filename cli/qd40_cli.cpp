@@ -881,8 +881,9 @@ const Command kCommands[] = {
     {"stop", "stop", "Stops the acquisition.", cmdStop},
     {"trig", "trig", "Sends the TRIG command.", cmdTrig},
     {"remote", "remote",
-     "Takes remote control of the module. The control is given back when qd40\n"
-     "ends, as for every command (each command takes it only while it runs).",
+     "Takes remote control of the module and keeps it after qd40 ends, until\n"
+     "'qd40 local' (a MODBUS/TCP module gives it back when the server's\n"
+     "connection to it closes). The other commands take it only while they run.",
      cmdRemote},
     {"local", "local", "Gives remote control back to the module.", cmdLocal},
     {"clock get", "clock get", "Prints the module's clock as date and time.", cmdClockGet},

@@ -567,7 +567,7 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
         uint64_t sum = 0;
         for (int m = 1; m <= 10; ++m)
             sum += uint32_t(newValue(blockBase(m))) | uint32_t(newValue(blockBase(m) + 1)) << 16;
-        if (sum > opt_.capacity)
+        if (sum > capacity())
             return refuse(f, err::kCannotAllocate);
     }
     if (clock) {
@@ -1404,7 +1404,7 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
             others += cfg().memBlock(m).size();
     uint32_t size = cfg().memBlock(b).size();
     if (size < count) {
-        if (others + count > opt_.capacity) {
+        if (others + count > capacity()) {
             error = "the block cannot hold " + std::to_string(count) +
                     " records within the storage capacity";
             return false;

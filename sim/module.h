@@ -28,6 +28,10 @@ struct ModuleOptions {
     uint32_t capacity = 100000;     // storage memory, in records
 };
 
+// A module that reports a capacity of 0 holds this many records (the
+// masters count 0 the same way).
+inline constexpr uint32_t kUnreportedCapacity = 12000;
+
 // "B.05" -> 0x4205; nullopt for a text that is not a letter, a point and two digits.
 std::optional<uint16_t> parseVersionWord(std::string_view text);
 
@@ -190,6 +194,7 @@ private:
     uint32_t measuringMs(int ch) const;
     uint16_t channelOffsetWord(int ch) const;  // count + unit, as in raw records
     bool configWhileRunningAllowed() const;
+    uint32_t capacity() const { return opt_.capacity ? opt_.capacity : kUnreportedCapacity; }
 
     // Acquisition.
     void runCycle();

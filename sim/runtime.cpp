@@ -240,8 +240,12 @@ void TcpServer::serve(int fd, int portId) {
         if (!readFull(fd, pdu.data(), pdu.size()))
             return;
         const Faults f = sim_.faults();
-        Pdu answer = sim_.handle(portId, pdu);
         ++served;
+        // A module that is off neither answers nor acts on the request; a
+        // dropped answer is lost after the module has acted.
+        Pdu answer;
+        if (!f.off)
+            answer = sim_.handle(portId, pdu);
         const bool silent = f.off || sim_.chance(f.drop);
         if (!silent) {
             sleepMs(f.delayMs);
@@ -434,10 +438,12 @@ void RtuLine::handleFrame(const std::vector<uint8_t>& frame) {
     if (addr != slave_ && addr != 0)
         return;
     const Faults f = sim_.faults();
+    if (f.off)
+        return;  // neither acted on nor answered
     Pdu answer = sim_.handle(kPortId, std::span<const uint8_t>(frame.data() + 1, frame.size() - 3));
     if (addr == 0 || answer.empty())
         return;  // broadcast: executed, never answered
-    if (f.off || sim_.chance(f.drop))
+    if (sim_.chance(f.drop))
         return;
     sleepMs(f.delayMs);
     std::vector<uint8_t> adu;

@@ -131,6 +131,18 @@ TEST_F(CliTest, SerialModuleIsReachedThroughTheDaemonsPort) {
         args.back() = "status";
         EXPECT_OK(run(args, false));
     }
+    // On a serial line the module stays under remote control after "remote"
+    // until "local".
+    const std::vector<std::string> com{"--com", "1", "--server-params"};
+    const auto on = [&](const char* command) {
+        auto args = com;
+        args.push_back(command);
+        return run(args, false);
+    };
+    ASSERT_OK(on("remote"));
+    EXPECT_EQ(on("status").out, "0xC000 REM REMP\n");
+    ASSERT_OK(on("local"));
+    EXPECT_EQ(on("status").out, "0x0000\n");
 }
 
 TEST_F(CliTest, FailuresExitWithOneErrorLine) {

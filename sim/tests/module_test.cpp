@@ -219,6 +219,17 @@ TEST_F(ModuleTest, ConfigurationWritesAreCheckedLikeAModule) {
     EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 17);
 }
 
+TEST(ModuleCapacityTest, UnreportedCapacityHoldsTwelveThousandRecords) {
+    ModuleOptions o;
+    o.capacity = 0;
+    Module m(o, kClock2020);
+    EXPECT_EQ(regs(m, kA, 5288, 2), (std::vector<uint16_t>{0, 0}));
+    ASSERT_EQ(command(m, kA, 3), 0);
+    EXPECT_EQ(writeN(m, kA, 5100, {12000, 0}), 0);
+    EXPECT_EQ(writeN(m, kA, 5116, {1, 0}), 4);
+    EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 37);
+}
+
 TEST_F(ModuleTest, RefuseWritesFaultRefusesEveryWrite) {
     m.setRefuseWrites(52);
     EXPECT_EQ(write1(m, kA, 901, 0), 4);

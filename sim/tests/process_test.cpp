@@ -195,9 +195,13 @@ TEST(SimProcessTest, FaultsChangeWhileRunning) {
     c = tcpMaster(sim);
     modbus_set_response_timeout(c.get(), 0, 300'000);
     EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), -1);
+    // A module that is off does not act on what it is sent either.
+    EXPECT_EQ(modbus_write_register(c.get(), 901, 9), -1);
 
     ASSERT_TRUE(sim.setFaults(""));
     c = tcpMaster(sim);
+    ASSERT_EQ(modbus_read_registers(c.get(), 901, 1, &v), 1);
+    EXPECT_EQ(v, 0);
     EXPECT_EQ(modbus_write_register(c.get(), 901, 2), 1);
     EXPECT_FALSE(sim.setFaults("nonsense 1"));
 }
