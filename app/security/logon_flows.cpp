@@ -61,7 +61,6 @@ bool CUserRights::VerifyPassword() {
 bool CUserRights::connectionLoop(int titleId, const std::string& fixedIdentifier, bool verifying) {
     if (!prompter_)
         return false;
-    wrongPasswords_ = 0;
     while (true) {
         auto entry = prompter_->connectionDialog(titleId, fixedIdentifier);
         if (!entry)
@@ -80,14 +79,16 @@ bool CUserRights::connectionLoop(int titleId, const std::string& fixedIdentifier
         }
         if (!passwordMatches(*found, entry->password)) {
             show(text::kWrongPassword, {});
-            if (++wrongPasswords_ >= std::max(1, settings_.retries)) {
+            int& wrong = wrongPasswords_[found->user.identifier];
+            if (++wrong >= std::max(1, settings_.retries)) {
+                wrong = 0;
                 WriteAuditEvent(AuditEvent::CONNECT_FAIL, {found->user.identifier});
                 banUser(*found);
                 show(text::kNotAllowedBefore, {found->user.identifier, found->user.banEndText()});
-                wrongPasswords_ = 0;
             }
             continue;
         }
+        wrongPasswords_.erase(found->user.identifier);
         bool expired = found->user.isPasswordExpired(now);
         if (expired && !entry->changePassword)
             show(text::kPasswordExpired, {found->user.identifier});

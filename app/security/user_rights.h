@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -238,7 +239,10 @@ private:
     SecuritySettings settings_;
     std::string serviceSecret_;
     LocalTime builtInBanEnd_ = 0;
-    int wrongPasswords_ = 0;
+    // Wrong passwords per identifier since its last right one or ban. Kept
+    // across dialogs, so cancelling and reopening the connection dialog does
+    // not start the count again; like the ban end, not stored.
+    std::map<std::string, int> wrongPasswords_;
 
     // Read by the connection watch.
     std::atomic<bool> connected_{false};

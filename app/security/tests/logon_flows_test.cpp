@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -59,6 +60,43 @@ TEST_F(LogonTest, TheThirdWrongPasswordBansForTheBanDurationAndWritesOneConnectF
     clock.advance(1);
     EXPECT_TRUE(connect("JDOE", "current1"));
     EXPECT_EQ(newCodes(), Codes{"CONNECT"});
+}
+
+TEST_F(LogonTest, WrongPasswordsCountPerUserAcrossDialogsUntilARightOne) {
+    using Dialog = std::vector<ConnectionEntry>;
+    struct Case {
+        const char* what;
+        std::vector<Dialog> dialogs;
+        bool janeBanned;
+        bool johnBanned;
+    };
+    const ConnectionEntry janeBad{"JDOE", "bad", false}, janeRight{"JDOE", "current1", false};
+    const ConnectionEntry johnBad{"JROE", "bad", false};
+    const Case cases[] = {
+        {"cancelling and reopening keeps the count", {{janeBad, janeBad}, {janeBad}}, true, false},
+        {"two users count apart", {{janeBad, janeBad, johnBad}, {johnBad}}, false, false},
+        {"a right password starts again",
+         {{janeBad, janeBad, janeRight}, {janeBad, janeBad}},
+         false,
+         false},
+    };
+    for (const Case& c : cases) {
+        rights = make();
+        rights->load();
+        auditOn();
+        rights->addUser(newUser("Jane Doe", "JDOE", "current1", false, {true}));
+        rights->addUser(newUser("John Roe", "JROE", "current2", false, {true}));
+        newCodes();
+        for (const Dialog& dialog : c.dialogs) {
+            prompter.connections.assign(dialog.begin(), dialog.end());
+            rights->ConnectUser();  // each script ends with Cancel or a connection
+        }
+        EXPECT_EQ(rights->users()[0].isBanned(clock.now()), c.janeBanned) << c.what;
+        EXPECT_EQ(rights->users()[1].isBanned(clock.now()), c.johnBanned) << c.what;
+        const Codes fresh = newCodes();
+        EXPECT_EQ(std::count(fresh.begin(), fresh.end(), "CONNECT_FAIL"), c.janeBanned ? 1 : 0)
+            << c.what;
+    }
 }
 
 TEST_F(LogonTest, TheBuiltInAccountIsBannedLikeAnyOther) {
