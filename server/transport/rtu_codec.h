@@ -9,6 +9,9 @@
 
 namespace qd40::transport::rtu {
 
+// The longest RTU frame: address, 253 bytes of PDU and the CRC.
+inline constexpr size_t kMaxFrameBytes = 256;
+
 uint16_t crc16(std::span<const uint8_t> bytes);
 
 // Appends the CRC (low byte first) to slave + PDU.

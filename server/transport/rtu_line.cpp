@@ -326,7 +326,8 @@ private:
     // Reads one frame: the first byte within the answer time-out, then each
     // next byte within the end-of-frame time-out. The frame ends at its
     // computed length, or when the line falls silent. `bytes` may already
-    // hold the frame's first bytes.
+    // hold the frame's first bytes. A line that keeps sending past the longest
+    // frame gives a bad frame, so a chattering line cannot hold the reader.
     Status readFrame(std::vector<uint8_t>& bytes, uint32_t firstMs) {
         Status error;
         if (bytes.empty() && !readSome(bytes, int(firstMs), error))
@@ -335,6 +336,8 @@ private:
             const size_t want = rtu::answerLength(bytes);
             if (want != 0 && want != SIZE_MAX && bytes.size() >= want)
                 break;
+            if (bytes.size() > rtu::kMaxFrameBytes)
+                return badFrame("frame too long");
             if (!readSome(bytes, int(s_.endOfFrameMs), error)) {
                 if (!error.isOk())
                     return error;

@@ -74,7 +74,12 @@ private:
 
     template <typename Call>
     Status run(int dev, bool write, Call call) {
-        modbus_set_slave(ctx_, dev);
+        // libmodbus refuses unit identifiers 248 to 254 on MODBUS/TCP and would
+        // then send the request to the previous unit: refuse them here.
+        if (modbus_set_slave(ctx_, dev) != 0)
+            return Status::failure(kErrInvalidArg, "Device address " + std::to_string(dev) +
+                                                       " cannot be used on MODBUS/TCP (0 to "
+                                                       "247 or 255)");
         for (int attempt = 0;; ++attempt) {
             if (!connected_) {
                 if (modbus_connect(ctx_) != 0)
@@ -84,7 +89,9 @@ private:
             if (call() >= 0)
                 return Status::ok();
             const int err = errno;
-            if (err > MODBUS_ENOBASE && err < MODBUS_ENOBASE + 16)
+            // MODBUS exceptions answered by the module; libmodbus numbers its
+            // own frame errors just after them (EMBBADCRC and on).
+            if (err >= EMBXILFUN && err <= EMBXGTAR)
                 return exceptionStatus(err - MODBUS_ENOBASE, write);
             if (connectionLost(err) && attempt == 0) {
                 modbus_close(ctx_);
@@ -97,7 +104,7 @@ private:
                 return Status::failure(kErrTimeout, "No answer from " + endpoint());
             }
             if (err == EMBBADDATA || err == EMBBADCRC || err == EMBBADSLAVE || err == EMBMDATA ||
-                err == EMBBADEXC) {
+                err == EMBBADEXC || err == EMBUNKEXC) {
                 modbus_flush(ctx_);
                 return Status::failure(kErrBadFrame,
                                        std::string("Invalid answer: ") + modbus_strerror(err));

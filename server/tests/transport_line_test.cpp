@@ -1,0 +1,228 @@
+// The lines under the transport against peers the test scripts byte by byte:
+// a MODBUS/TCP peer on a loopback port and a pseudo-terminal standing for a
+// serial line. They check what a faulty peer must yield: the right failure,
+// within a bounded time.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "server/transport/line.h"
+
+namespace qd40::transport {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Pdu = std::vector<uint8_t>;
+
+// Reads exactly `n` bytes within `ms`; false on silence or close.
+bool readExactly(int fd, uint8_t* out, size_t n, int ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    size_t done = 0;
+    while (done < n) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
+            return false;
+        const ssize_t r = ::read(fd, out + done, n - done);
+        if (r <= 0)
+            return false;
+        done += size_t(r);
+    }
+    return true;
+}
+
+// A MODBUS/TCP peer on 127.0.0.1 serving one connection: each request's unit
+// identifier is noted and its PDU answered by `answer` (an empty answer sends
+// nothing).
+class TcpPeer {
+public:
+    explicit TcpPeer(std::function<Pdu(const Pdu&)> answer) : answer_(std::move(answer)) {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::listen(listenFd_, 1) != 0 ||
+            ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~TcpPeer() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listenFd_);
+    }
+    int port() const { return port_; }
+    std::vector<int> units() {
+        std::lock_guard lock(mutex_);
+        return units_;
+    }
+
+private:
+    void serve() {
+        pollfd p{listenFd_, POLLIN, 0};
+        int fd = -1;
+        while (!stop_ && fd < 0)
+            if (::poll(&p, 1, 50) > 0)
+                fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        while (!stop_ && fd >= 0) {
+            uint8_t head[7];
+            if (!readExactly(fd, head, 7, 50))
+                continue;
+            const size_t len = size_t(head[4] << 8 | head[5]);
+            Pdu pdu(len - 1);
+            if (len < 2 || !readExactly(fd, pdu.data(), pdu.size(), 1000))
+                break;
+            {
+                std::lock_guard lock(mutex_);
+                units_.push_back(head[6]);
+            }
+            const Pdu reply = answer_(pdu);
+            if (reply.empty())
+                continue;
+            Pdu frame{
+                head[0], head[1], 0, 0, uint8_t((reply.size() + 1) >> 8), uint8_t(reply.size() + 1),
+                head[6]};
+            frame.insert(frame.end(), reply.begin(), reply.end());
+            if (::write(fd, frame.data(), frame.size()) != ssize_t(frame.size()))
+                break;
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    std::function<Pdu(const Pdu&)> answer_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<int> units_;
+};
+
+std::shared_ptr<Line> tcpLineTo(int port, Status& st) {
+    LineSettings s;
+    s.host = "127.0.0.1";
+    s.tcpPort = port;
+    s.answerMs = 500;
+    return openTcpLine(s, st);
+}
+
+// Answers every read of holding registers with `count` registers of value 7,
+// and every write with the exception `exception` (0: accepted).
+Pdu readsAndWrites(const Pdu& req, int count, int exception) {
+    if (req[0] == 3) {
+        Pdu r{3, uint8_t(2 * count)};
+        for (int i = 0; i < count; ++i)
+            r.insert(r.end(), {0, 7});
+        return r;
+    }
+    if (exception != 0)
+        return {uint8_t(req[0] | 0x80), uint8_t(exception)};
+    return Pdu(req.begin(), req.begin() + 5);
+}
+
+TEST(TcpLine, AnswersAreTakenAsExceptionsOrBadFramesByWhatTheyHold) {
+    struct Case {
+        const char* what;
+        int count;      // registers in the answer to a 2-register read
+        int exception;  // answered to the single-register write
+        HRESULT read, write;
+    };
+    const Case cases[] = {
+        {"well formed", 2, 0, S_OK, S_OK},
+        {"short read answer, write refused", 1, 4, kErrBadFrame, qd40TransportErrWriteRefused},
+        {"long read answer, illegal address", 3, 2, kErrBadFrame, kErrExceptionBase + 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TcpPeer peer([&](const Pdu& req) { return readsAndWrites(req, c.count, c.exception); });
+        Status st;
+        auto line = tcpLineTo(peer.port(), st);
+        ASSERT_TRUE(line) << st.error.description;
+        std::vector<uint16_t> values;
+        const Status read = line->readRegisters(1, false, 100, 2, values);
+        EXPECT_EQ(read.hr, c.read) << read.error.description;
+        if (c.read == S_OK) {
+            EXPECT_THAT(values, ::testing::ElementsAre(7, 7));
+        }
+        const Status write = line->writeRegister(1, 100, 5);
+        EXPECT_EQ(write.hr, c.write) << write.error.description;
+    }
+}
+
+TEST(TcpLine, UnitIdentifiersTheProtocolCannotCarryAreRefusedNotRedirected) {
+    TcpPeer peer([](const Pdu& req) { return readsAndWrites(req, 1, 0); });
+    Status st;
+    auto line = tcpLineTo(peer.port(), st);
+    ASSERT_TRUE(line) << st.error.description;
+    std::vector<uint16_t> values;
+    for (int dev : {17, 250, 255}) {
+        SCOPED_TRACE(dev);
+        const Status read = line->readRegisters(dev, false, 6000, 1, values);
+        EXPECT_EQ(read.hr, dev == 250 ? kErrInvalidArg : S_OK) << read.error.description;
+    }
+    EXPECT_THAT(peer.units(), ::testing::ElementsAre(17, 255));
+}
+
+TEST(RtuLine, ALineThatKeepsSendingEndsTheAnswerAsABadFrame) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    LineSettings s;
+    s.device = ::ptsname(master);
+    s.baudRate = 115200;
+    s.cabling = kWires4;
+    s.retries = 0;
+    s.answerMs = 300;
+    s.endOfFrameMs = 20;
+    Status st;
+    auto line = openRtuLine(s, st);
+    ASSERT_TRUE(line) << st.error.description;
+
+    // Once the request is in, the "module" chatters: an unknown function code
+    // followed by bytes without end, until the reader gives up.
+    std::atomic<bool> done{false};
+    std::thread chatter([&] {
+        uint8_t request[8];
+        if (!readExactly(master, request, sizeof request, 2000))
+            return;
+        const uint8_t head[] = {1, 0x41};
+        (void)!::write(master, head, sizeof head);
+        const uint8_t noise[16] = {};
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (!done && Clock::now() < until) {
+            (void)!::write(master, noise, sizeof noise);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::vector<uint16_t> values;
+    const auto start = Clock::now();
+    const Status read = line->readRegisters(1, false, 6000, 1, values);
+    const auto took = Clock::now() - start;
+    done = true;
+    chatter.join();
+    EXPECT_EQ(read.hr, kErrBadFrame) << read.error.description;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    line.reset();
+    ::close(master);
+}
+
+}  // namespace
+}  // namespace qd40::transport
