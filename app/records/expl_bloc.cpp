@@ -17,11 +17,6 @@ namespace {
 
 constexpr int64_t kOleDay2000 = 36526;  // 2000-01-01 as an OLE automation date
 constexpr int kUnitMs[4] = {1, 10, 100, 1000};
-constexpr size_t kExtModuleMnemonic = 22;
-constexpr size_t kExtChannelBase = 39;
-constexpr size_t kExtChannelStride = 23;
-constexpr size_t kMnemonicSize = 17;
-constexpr size_t kUnitSize = 6;
 
 bool validChannel(int channel) {
     return channel >= 1 && channel <= CExplBloc::kChannels;
@@ -62,49 +57,54 @@ CExplBloc::CExplBloc() {
 void CExplBloc::setConfigSnapshot(std::span<const uint8_t, kFullCfgSize> fullCfg,
                                   std::span<const uint8_t> chansRes,
                                   std::span<const uint8_t, kExtCfgSize> ext, int block) {
+    const cfg::ConstFullCfgView full(fullCfg);
     if (block >= 1 && block <= 10) {
-        const auto mem =
-            fullCfg.subspan(4332 + kMemCfgSize * static_cast<size_t>(block - 1), kMemCfgSize);
+        const auto mem = full.memBlock(block).bytes();
         std::copy(mem.begin(), mem.end(), memCfg.begin());
     }
-    std::copy_n(fullCfg.begin() + 2, kAcqPartSize, acqPart.begin());
-    std::copy_n(fullCfg.begin() + 12, chanCfg.size(), chanCfg.begin());
-    for (int n = 0; n < kChannels; ++n) {
-        resolutions[n] = chansRes.size() >= kChansResSize
-                             ? le::u16(chansRes, 2 * static_cast<size_t>(n))
-                             : kAutoResolution;
+    std::copy_n(fullCfg.begin() + kAcqPartOffset, kAcqPartSize, acqPart.begin());
+    for (int n = 1; n <= kChannels; ++n) {
+        const auto channel = full.channel(n).bytes();
+        std::copy(channel.begin(), channel.end(), chanCfg.begin() + channelOffset(n));
+    }
+    const bool haveResolutions = chansRes.size() >= kChansResSize;
+    for (int n = 1; n <= kChannels; ++n) {
+        resolutions[n - 1] = haveResolutions
+                                 ? cfg::ConstChansResCfg(chansRes.first(kChansResSize)).resol(n)
+                                 : kAutoResolution;
     }
     std::copy(ext.begin(), ext.end(), extCfg.begin());
 }
 
 std::string CExplBloc::moduleMnemonicAnsi() const {
-    return le::text(extCfg, kExtModuleMnemonic, kMnemonicSize);
+    return cfg::ConstQd40ExtCfg(extCfg).moduleMnemonic();
 }
 
 std::string CExplBloc::channelMnemonicAnsi(int channel) const {
     if (!validChannel(channel))
         return {};
-    return le::text(extCfg, kExtChannelBase + kExtChannelStride * static_cast<size_t>(channel - 1),
-                    kMnemonicSize);
+    return cfg::ConstQd40ExtCfg(extCfg).chanMnemonic(channel);
 }
 
 std::string CExplBloc::channelUnitAnsi(int channel) const {
     if (!validChannel(channel))
         return {};
-    std::string unit = le::text(
-        extCfg,
-        kExtChannelBase + kMnemonicSize + kExtChannelStride * static_cast<size_t>(channel - 1),
-        kUnitSize);
+    std::string unit = cfg::ConstQd40ExtCfg(extCfg).chanUnit(channel);
     if (!unit.empty())
         return unit;
-    const uint16_t flags = le::u16(chanCfg, kChannelCfgSize * static_cast<size_t>(channel - 1));
-    return std::string(cfg::defaultUnit(flags & 0xF, flags >> 4 & 0xF));
+    const cfg::ConstChannelCfg c = channelCfgOf(channel);
+    return std::string(cfg::defaultUnit(c.function(), c.range()));
 }
 
 float CExplBloc::channelDefaultValue(int channel) const {
     if (!validChannel(channel))
         return std::nanf("");
-    return le::f32(chanCfg, kChannelCfgSize * static_cast<size_t>(channel - 1) + 4);
+    return channelCfgOf(channel).defaultValue();
+}
+
+cfg::ConstChannelCfg CExplBloc::channelCfgOf(int channel) const {
+    return cfg::ConstChannelCfg(
+        std::span(chanCfg).subspan(channelOffset(channel), kChannelCfgSize));
 }
 
 int CExplBloc::channelResolution(int channel) const {
@@ -419,7 +419,7 @@ void CExplBloc::Serialize(archive::Reader& ar, std::string_view v) {
             ar.readBytes(b.memCfg);
         } else {
             // Older 30-byte record: a u16 size widened to the u32 of today.
-            le::setU32(b.memCfg, 0, ar.readU16());
+            cfg::MemBlockCfg(b.memCfg).setSize(ar.readU16());
             ar.readBytes(std::span(b.memCfg).subspan(4));
         }
         ar.readBytes(b.acqPart);
@@ -427,9 +427,8 @@ void CExplBloc::Serialize(archive::Reader& ar, std::string_view v) {
             ar.readBytes(b.chanCfg);
         } else {
             // Older 140-byte channel records: the last 4 bytes stay 0.
-            for (int n = 0; n < kChannels; ++n)
-                ar.readBytes(
-                    std::span(b.chanCfg).subspan(kChannelCfgSize * static_cast<size_t>(n), 140));
+            for (int n = 1; n <= kChannels; ++n)
+                ar.readBytes(std::span(b.chanCfg).subspan(channelOffset(n), 140));
         }
         for (uint16_t& code : b.resolutions)
             code = ar.readU16();

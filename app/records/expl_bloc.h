@@ -14,6 +14,7 @@
 
 #include "app/records/wait_progress.h"
 #include "common/archive/archive.h"
+#include "common/config/cfg_layout.h"
 #include "common/le_bytes.h"
 #include "platform/locale.h"
 
@@ -84,12 +85,15 @@ struct RecordText {
 class CExplBloc {
 public:
     static constexpr int kChannels = 30;
-    static constexpr size_t kMemCfgSize = 32;
+    static constexpr size_t kMemCfgSize = cfg::kMemBlockCfgSize;
+    // The acquisition words of the full record: acquisition word, channels
+    // to scan, acquisition and auxiliary periods.
+    static constexpr size_t kAcqPartOffset = 2;
     static constexpr size_t kAcqPartSize = 10;
-    static constexpr size_t kChannelCfgSize = 144;
-    static constexpr size_t kExtCfgSize = 730;
-    static constexpr size_t kFullCfgSize = 4684;
-    static constexpr size_t kChansResSize = 60;
+    static constexpr size_t kChannelCfgSize = cfg::kChannelCfgSize;
+    static constexpr size_t kExtCfgSize = cfg::kQd40ExtCfgSize;
+    static constexpr size_t kFullCfgSize = cfg::kFullCfgSize;
+    static constexpr size_t kChansResSize = cfg::kChansResCfgSize;
     static constexpr std::string_view kClassName = "CExplBloc";
 
     CExplBloc();
@@ -113,7 +117,7 @@ public:
 
     // Snapshot fields. Channels are numbered 1..30; out of that range the
     // text getters give "" and the resolution is automatic.
-    uint32_t storedChannelMask() const { return le::u32(memCfg, 4); }
+    uint32_t storedChannelMask() const { return cfg::ConstMemBlockCfg(memCfg).chansToRecord(); }
     std::string moduleMnemonicAnsi() const;
     std::string channelMnemonicAnsi(int channel) const;
     std::string channelUnitAnsi(int channel) const;  // with the default unit when empty
@@ -143,6 +147,11 @@ public:
     // archive::ArchiveError on a truncated or inconsistent archive; the block
     // is then left unchanged.
     void Serialize(archive::Reader& ar, std::string_view formatVersion);
+
+private:
+    // Offset of channel n (1..30) in chanCfg.
+    static size_t channelOffset(int n) { return kChannelCfgSize * static_cast<size_t>(n - 1); }
+    cfg::ConstChannelCfg channelCfgOf(int channel) const;
 };
 
 // Whether a field introduced at the test format `threshold` is present in a

@@ -8,6 +8,8 @@
 
 #include "app/records/records_strings.h"
 #include "app/records/tests/test_blocks.h"
+#include "common/config/cfg_defaults.h"
+#include "common/config/code_tables.h"
 #include "common/dates.h"
 
 namespace qd40::records {
@@ -27,6 +29,48 @@ TEST(RecordBlock, NewBlockIsEmptyWithAutomaticResolutions) {
     EXPECT_TRUE(
         std::all_of(b.resolutions.begin(), b.resolutions.end(), [](uint16_t r) { return r == 6; }));
     EXPECT_TRUE(std::all_of(b.chanCfg.begin(), b.chanCfg.end(), [](uint8_t x) { return x == 0; }));
+}
+
+// The snapshot takes the chosen memory block, the channels, their
+// resolutions and texts from the module's configuration.
+TEST(RecordBlock, ConfigSnapshotTakesTheBlockChannelsAndTexts) {
+    cfg::FullCfgData full = cfg::defaultFullCfg();
+    const cfg::FullCfgView view(full);
+    view.memBlock(1).setChansToRecord(0x1);
+    view.memBlock(2).setChansToRecord(0x20000006);
+    view.channel(2).setFunction(cfg::kFctOhm);
+    view.channel(2).setRange(1);
+    view.channel(3).setDefaultValue(12.5f);
+    view.channel(30).setDefaultValue(-3.0f);
+    cfg::ChansResCfgData res = cfg::defaultChansResCfg();
+    cfg::ChansResCfg(res).setResol(3, 2);
+    cfg::ChansResCfg(res).setResol(30, 9);
+    cfg::Qd40ExtCfgData ext{};
+    const cfg::Qd40ExtCfg extView(ext);
+    extView.setModuleMnemonic("Oven");
+    extView.setChanMnemonic(3, "Inlet");
+    extView.setChanUnit(3, "degC");
+    extView.setChanMnemonic(30, "Last");
+
+    CExplBloc b;
+    b.setConfigSnapshot(full, res, ext, 2);
+    EXPECT_EQ(b.storedChannelMask(), 0x20000006u);
+    EXPECT_EQ(b.moduleMnemonicAnsi(), "Oven");
+    EXPECT_EQ(b.channelMnemonicAnsi(3), "Inlet");
+    EXPECT_EQ(b.channelMnemonicAnsi(30), "Last");
+    EXPECT_EQ(b.channelUnitAnsi(3), "degC");
+    EXPECT_EQ(b.channelUnitAnsi(2), cfg::defaultUnit(cfg::kFctOhm, 1));
+    EXPECT_FALSE(b.channelUnitAnsi(2).empty());
+    EXPECT_EQ(b.channelDefaultValue(3), 12.5f);
+    EXPECT_EQ(b.channelDefaultValue(30), -3.0f);
+    EXPECT_EQ(b.channelResolution(3), 2);
+    EXPECT_EQ(b.channelResolution(30), 6);  // codes above 6 count as automatic
+
+    // Without the module's resolutions every channel is automatic.
+    CExplBloc noRes;
+    noRes.setConfigSnapshot(full, {}, ext, 1);
+    EXPECT_EQ(noRes.storedChannelMask(), 0x1u);
+    EXPECT_EQ(noRes.channelResolution(3), 6);
 }
 
 TEST(RecordBlock, RawRecordsAreDatedFromTheLastDateRecord) {
