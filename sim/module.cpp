@@ -596,7 +596,10 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
         for (int a = start; a < end; ++a)
             cmdBuf_[a - kMailbox] = values[a - start];
         if (start == kMailbox) {
-            if (uint16_t e = execute(port, f == 16))
+            // A block carries its parameter count at 44001; a function 16
+            // write of the code alone is taken as function 6 takes it, not
+            // with the count some earlier block left there.
+            if (uint16_t e = execute(port, f == 16 && end > kMailbox + 1))
                 return refuse(f, e);
         }
         return okAnswer;

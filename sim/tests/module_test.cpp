@@ -165,6 +165,11 @@ TEST_F(ModuleTest, MailboxReadsBackAndChecksParameterCountsOfBlocksOnly) {
     ASSERT_EQ(writeN(m, kA, 44001, {7}), 0);
     EXPECT_EQ(command(m, kA, 19, {1}), 54);
     EXPECT_EQ(write1(m, kA, 44000, 19), 0);
+    // So does a function 16 write of the code alone, whatever count an
+    // earlier block left at 44001.
+    EXPECT_EQ(command(m, kA, 20, {1}), 0);
+    ASSERT_EQ(writeN(m, kA, 44000, {19}), 0);
+    EXPECT_EQ(answer(m, kA), std::vector<uint16_t>{uint16_t(m.events().size())});
     // An unknown code: exception 4 and module error 20.
     EXPECT_EQ(command(m, kA, 99), 20);
     EXPECT_EQ(regs(m, kA, 44198, 1)[0], 20);
