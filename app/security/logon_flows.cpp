@@ -141,7 +141,7 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
             show(text::kPasswordsDiffer, {});
             continue;
         }
-        const size_t length = entry->newPassword.size();
+        const size_t length = characterCount(entry->newPassword);
         if (length < static_cast<size_t>(std::max(0, settings_.pwdMinLen)) ||
             length > kMaxPasswordLength || hasCommaOrSpace(entry->newPassword)) {
             show(text::kPasswordRules,

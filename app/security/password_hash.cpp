@@ -8,8 +8,9 @@
 namespace qd40::security {
 
 namespace {
-// Longest password the rules allow; a hash is always longer.
-constexpr size_t kLongestPassword = 20;
+// Longest password the rules allow, in bytes: 20 characters of at most four
+// UTF-8 bytes each. A hash is always longer.
+constexpr size_t kLongestPassword = 20 * 4;
 constexpr std::string_view kHashPrefix = "$argon2";
 
 bool sodiumReady() {

@@ -31,7 +31,28 @@ bool readNumber(const std::string& field, int& value) {
     return true;
 }
 
+bool continuesSequence(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 }  // namespace
+
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (char c : text)
+        if (!continuesSequence(c))
+            ++count;
+    return count;
+}
+
+std::string firstCharacters(std::string_view text, size_t count) {
+    size_t end = 0;
+    for (size_t seen = 0; end < text.size(); ++end) {
+        if (!continuesSequence(text[end]) && seen++ == count)
+            break;
+    }
+    return std::string(text.substr(0, end));
+}
 
 std::string CUser::flagText() const {
     std::string flags(supervisor ? "1" : "0");

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/security/clock.h"
@@ -16,6 +17,12 @@ inline constexpr size_t kHistorySize = 16;
 inline constexpr size_t kMaxPasswordLength = 20;
 // Bits 15 to 31 of every group's rights are always set.
 inline constexpr uint32_t kAlwaysSetRights = 0xFFFF8000u;
+
+// Lengths in the naming and password rules count characters, not bytes: a
+// UTF-8 text's characters are its bytes that do not continue a sequence.
+size_t characterCount(std::string_view text);
+// The first `count` characters of text, never cutting a character in two.
+std::string firstCharacters(std::string_view text, size_t count);
 
 class CUserGroup {
 public:

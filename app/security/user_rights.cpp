@@ -165,7 +165,7 @@ bool CUserRights::updateGroup(int index, const std::string& name, uint32_t right
     CUserGroup& group = groups_[index];
     if (!isConnectedUserSupervisor())
         rights = (rights & ~kSupervisorOnlyRights) | (group.rights & kSupervisorOnlyRights);
-    group.name = name.substr(0, kNameMax);
+    group.name = firstCharacters(name, kNameMax);
     group.rights = rights | kAlwaysSetRights;
     return true;
 }
@@ -279,7 +279,8 @@ bool CUserRights::acceptUserEdit(int index, const CUser& edited) {
 std::optional<Message> CUserRights::checkUserEdit(int index, const CUser& edited) const {
     if (!edited.supervisor && !edited.isInAnyGroup())
         return Message{text::kUserNeedsGroup, {}};
-    if (edited.name.size() < kNameMin || edited.name.size() > kNameMax ||
+    const size_t nameLength = characterCount(edited.name);
+    if (nameLength < kNameMin || nameLength > kNameMax ||
         edited.name.find(',') != std::string::npos)
         return Message{text::kUserNameRules, {std::to_string(kNameMin), std::to_string(kNameMax)}};
     const CUser* original =
@@ -290,7 +291,8 @@ std::optional<Message> CUserRights::checkUserEdit(int index, const CUser& edited
     if ((!original || !equalsIgnoringCase(original->name, edited.name)) &&
         other(findUserByName(edited.name)))
         return Message{text::kUserAlreadyRegistered, {edited.name}};
-    if (edited.identifier.size() < kIdentMin || edited.identifier.size() > kIdentMax ||
+    const size_t identLength = characterCount(edited.identifier);
+    if (identLength < kIdentMin || identLength > kIdentMax ||
         edited.identifier.find_first_of(", ") != std::string::npos)
         return Message{text::kUserIdentRules,
                        {std::to_string(kIdentMin), std::to_string(kIdentMax)}};

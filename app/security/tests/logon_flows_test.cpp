@@ -116,6 +116,12 @@ TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
     newCodes();
 
     const std::string tooLong(21, 'x');
+    // Lengths count characters: 3 of them are too few even in 7 bytes, 20 are
+    // enough even in 40 bytes.
+    const std::string threeChars = "\xC3\xA9\xE2\x82\xAC\xC3\xBC";
+    std::string twentyChars;
+    for (int i = 0; i < 20; ++i)
+        twentyChars += "\xC3\xA9";
     prompter.passwords = {
         PasswordEntry{"wrong", "abcd", "abcd"},
         PasswordEntry{"current1", "abcd", "abce"},
@@ -125,7 +131,8 @@ TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
         PasswordEntry{"current1", "ab cd", "ab cd"},
         PasswordEntry{"current1", "current1", "current1"},
         PasswordEntry{"current1", "old1", "old1"},
-        PasswordEntry{"current1", "abcd", "abcd"},
+        PasswordEntry{"current1", threeChars, threeChars},
+        PasswordEntry{"current1", twentyChars, twentyChars},
     };
     EXPECT_TRUE(rights->ChangePassword("jane doe", false));
     const std::vector<std::string> rules{"4", "20"};
@@ -138,6 +145,7 @@ TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
         {text::kPasswordRules, rules, Buttons::Ok},
         {text::kPasswordSameAsCurrent, {"Jane Doe"}, Buttons::Ok},
         {text::kPasswordAlreadyUsed, {"Jane Doe"}, Buttons::Ok},
+        {text::kPasswordRules, rules, Buttons::Ok},
         {text::kPasswordRecorded, {"Jane Doe"}, Buttons::Ok},
     };
     EXPECT_EQ(prompter.shown, expected);
@@ -147,7 +155,7 @@ TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
 
     auto again = make();  // saved: a fresh manager connects with the new password
     again->load();
-    prompter.connections.push_back(ConnectionEntry{"JDOE", "abcd", false});
+    prompter.connections.push_back(ConnectionEntry{"JDOE", twentyChars, false});
     EXPECT_TRUE(again->ConnectUser());
     EXPECT_EQ(securityText(text::kPasswordRules, rules),
               "Password Rules:\n. 4 characters as a minimum\n. 20 characters as a maximum\n. "

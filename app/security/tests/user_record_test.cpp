@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/security/user.h"
 
 namespace qd40::security {
@@ -56,6 +58,28 @@ TEST(UserRecordTest, ReadsShortAndDamagedRecordsAsFarAsTheyGo) {
         EXPECT_EQ(u.expiry, c.expiry) << c.record;
         EXPECT_EQ(u.history.size(), c.history) << c.record;
     }
+}
+
+TEST(UserRecordTest, LengthsCountCharactersAndCutsKeepThemWhole) {
+    const std::pair<const char*, size_t> counts[] = {{"", 0},
+                                                     {"abcd", 4},
+                                                     {"Zo\xC3\xAB", 3},
+                                                     {"\xE6\x97\xA5\xE6\x9C\xAC", 2},
+                                                     {"\xF0\x9F\x98\x80!", 2}};
+    for (auto [text, count] : counts)
+        EXPECT_EQ(characterCount(text), count) << text;
+    const std::tuple<const char*, size_t, const char*> cuts[] = {
+        {"Zo\xC3\xAB M\xC3\xBCller", 3, "Zo\xC3\xAB"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 2, "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"ab", 5, "ab"},
+        {"ab", 0, ""}};
+    for (auto [text, count, cut] : cuts)
+        EXPECT_EQ(firstCharacters(text, count), cut) << text << " " << count;
+    // A hash is never taken for a password of 20 four-byte characters.
+    std::string longest;
+    for (int i = 0; i < 20; ++i)
+        longest += "\xF0\x9F\x98\x80";
+    EXPECT_LT(longest.size(), cheap().hash("x").size());
 }
 
 TEST(UserRecordTest, TwentyChangesKeepTheSixteenMostRecentPreviousPasswords) {

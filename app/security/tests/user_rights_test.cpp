@@ -15,6 +15,14 @@ using testing::auditEvents;
 
 class UserRightsTest : public testing::RightsFixture {};
 
+// n times the two-byte character e acute.
+std::string eAcute(size_t n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i)
+        text += "\xC3\xA9";
+    return text;
+}
+
 TEST_F(UserRightsTest, RightsWordFollowsDeclaredConnectedAndGroups) {
     store.writeInt("GroupsGroup1", "Rights", 0x0005);
     store.writeInt("GroupsGroup2", "Rights", 0x00F0);
@@ -159,6 +167,8 @@ TEST_F(UserRightsTest, OnlyASupervisorChangesTheFirstSevenRightsOfAGroup) {
     ASSERT_TRUE(connect("boss", "pass2"));
     ASSERT_TRUE(rights->updateGroup(0, "Line A", 0x0000));
     EXPECT_EQ(rights->groups()[0].rights, 0xFFFF8000u);
+    ASSERT_TRUE(rights->updateGroup(0, eAcute(51), 0x0000));
+    EXPECT_EQ(rights->groups()[0].name, eAcute(50)) << "50 characters, none cut in two";
 }
 
 TEST_F(UserRightsTest, UserChangesWriteTheirEventsAndDeletedRecordsLeaveTheStore) {
@@ -217,6 +227,12 @@ TEST_F(UserRightsTest, UserEditChecksComeInOrder) {
         {-1, "New Person", "jroe", false, true, Message{text::kIdentAlreadyUsed, {"JROE"}}},
         {0, "JANE DOE", "jdoe", false, true, std::nullopt},  // unchanged in another case
         {0, "Jane Doe", "JROE", false, true, Message{text::kIdentAlreadyUsed, {"JROE"}}},
+        // Lengths count characters, not the bytes of their UTF-8 text.
+        {-1, "Zo\xC3\xAB", "NEWP", false, true, nameRules},
+        {-1, eAcute(50), "NEWP", false, true, std::nullopt},
+        {-1, eAcute(51), "NEWP", false, true, nameRules},
+        {-1, "New Person", eAcute(3), false, true, idRules},
+        {-1, "New Person", eAcute(20), false, true, std::nullopt},
     };
     for (const Case& c : cases) {
         CUser u;
