@@ -17,6 +17,7 @@ constexpr int kMinDaysValid = 1;
 constexpr int kMaxDaysValid = 10000;
 constexpr size_t kNameMin = 4, kNameMax = 50;
 constexpr size_t kIdentMin = 4, kIdentMax = 20;
+constexpr int kMaxMissingRecords = 32;
 
 std::string groupSection(int number) {
     return "Groups" + std::string("Group") + std::to_string(number);
@@ -69,12 +70,19 @@ void CUserRights::load() {
     }
     users_.clear();
     const int count = store_.readInt(kUsers, "Qty", 0);
+    int missingInARow = 0;
     for (int n = 1; n <= count; ++n) {
-        // A count beyond the stored records is damage: stop at the first
-        // missing one rather than declare empty users (or loop for ever).
+        // A missing record is damage: it is skipped rather than declared as
+        // an empty user, and the users after it are kept (the next save
+        // numbers them again). A long run of missing records means the count
+        // itself is damaged: reading stops there instead of looping for ever.
         const std::string record = store_.readString(kUsers, userEntry(n), {});
-        if (record.empty())
-            break;
+        if (record.empty()) {
+            if (++missingInARow >= kMaxMissingRecords)
+                break;
+            continue;
+        }
+        missingInARow = 0;
         users_.push_back(CUser::fromRecord(ScrambleText(record)));
     }
     SecuritySettings s;

@@ -309,7 +309,20 @@ TEST_F(UserRightsTest, PrintoutsCarryTheUserNameOnlyWhenAsked) {
 namespace qd40::security {
 namespace {
 
-TEST_F(UserRightsTest, ACountBeyondTheStoredRecordsStopsAtTheFirstMissingOne) {
+TEST_F(UserRightsTest, AMissingRecordIsSkippedAndTheUsersAfterItAreKept) {
+    store.writeInt("Users", "Qty", 3);
+    store.writeString("Users", "User1", ScrambleText("Jane Doe,JDOE,pw12,010000,2026,12,31"));
+    store.writeString("Users", "User3", ScrambleText("John Roe,JROE,pw34,010000,2026,12,31"));
+    rights->load();
+    EXPECT_EQ(rights->userNames(), (std::vector<std::string>{"Jane Doe", "John Roe"}));
+    ASSERT_TRUE(rights->save());
+    EXPECT_EQ(store.readInt("Users", "Qty", 0), 2);
+    EXPECT_EQ(CUser::fromRecord(ScrambleText(store.readString("Users", "User2", ""))).name,
+              "John Roe");
+    EXPECT_EQ(store.readString("Users", "User3", "gone"), "gone");
+}
+
+TEST_F(UserRightsTest, ACountFarBeyondTheStoredRecordsStopsReading) {
     store.writeInt("Users", "Qty", 2000000000);
     store.writeString("Users", "User1", ScrambleText("Jane Doe,JDOE,pw12,010000,2026,12,31"));
     store.writeString("Users", "User2", ScrambleText(",,,000000"));
