@@ -80,7 +80,11 @@ std::string unpackText(std::span<const uint16_t> words, size_t maxWords) {
     return s;
 }
 
+// "A.03" from 0x4103. A zero letter ends the text at once, as it ends a C
+// string: no text carries an embedded zero to its clients.
 std::string versionText(uint16_t word) {
+    if ((word >> 8) == 0)
+        return {};
     return strings::format("%c.%02d", char(word >> 8), int(word & 0xFF));
 }
 

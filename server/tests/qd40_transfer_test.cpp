@@ -136,6 +136,9 @@ TEST_F(TransferTest, VersionsSetupNameDeviceIdAndRelays) {
     EXPECT_EQ(text, "A.03");
     ASSERT_EQ(q.GetDevFileVersion(1, &text), S_OK);
     EXPECT_EQ(text, "Z.09");
+    module.input[652] = 0x0003;  // no letter: an empty text, not one holding a zero
+    ASSERT_EQ(q.GetDevFileVersion(1, &text), S_OK);
+    EXPECT_EQ(text, "");
     uint16_t id = 0;
     ASSERT_EQ(q.GetDevId(1, &id), S_OK);
     EXPECT_EQ(id, 0xB05B);
