@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "common/ansi_text.h"
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
@@ -828,7 +829,8 @@ HRESULT Qd40::ReadSetupName(uint8_t byDevAddr, std::string* pVal) {
         st = readAnswer(byDevAddr, answer, ret);
     if (!st)
         return fail(st, kIidIUser);
-    *pVal = unpackText(answer, 64);
+    // The module keeps its texts in Windows-1252; clients get UTF-8.
+    *pVal = text::ansiToUtf8(unpackText(answer, 64));
     return S_OK;
 }
 

@@ -149,6 +149,12 @@ TEST_F(TransferTest, VersionsSetupNameDeviceIdAndRelays) {
     };
     ASSERT_EQ(q.ReadSetupName(1, &text), S_OK);
     EXPECT_EQ(text, "A");
+    // The module's 8-bit characters reach the client as UTF-8.
+    module.onCommand = [](const std::vector<uint16_t>&) {
+        return std::vector<uint16_t>{0x4CE9, 0x6D80, 0};
+    };
+    ASSERT_EQ(q.ReadSetupName(1, &text), S_OK);
+    EXPECT_EQ(text, "L\xC3\xA9m\xE2\x82\xAC");
 
     module.log.clear();
     ASSERT_EQ(q.SetRel(1, 2, 5, &err), S_OK);
