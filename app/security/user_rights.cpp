@@ -366,8 +366,11 @@ void CUserRights::setSettings(const SecuritySettings& settings) {
     cnxMnValid_ = settings_.cnxMnValid;
 }
 
-bool CUserRights::applySecuritySettings(const SecuritySettings& next) {
+bool CUserRights::applySecuritySettings(const SecuritySettings& requested) {
     const SecuritySettings old = settings_;
+    // The events record the values that are kept, clamped like at loading.
+    SecuritySettings next = requested;
+    next.pwdDaysValid = std::clamp(next.pwdDaysValid, kMinDaysValid, kMaxDaysValid);
     // Switching the trail on takes effect first so that this batch is
     // recorded; switching it off takes effect last, after AUDITTRAIL_OFF.
     if (next.auditTrail && !old.auditTrail) {

@@ -144,15 +144,21 @@ TEST_F(AuditTrailSwitchTest, SwitchingOnAndOffWritesItsEventsFirstAndLast) {
               (std::vector<std::string>{"2026-03-07 10:00:00,<no user>,AUDITTRAIL_ON",
                                         "2026-03-07 10:00:00,<no user>,PASSWORD_RETRIES,3,5"}));
 
+    s.pwdDaysValid = 0;  // kept as 1, and recorded so
+    ASSERT_TRUE(rights->applySecuritySettings(s));
+    EXPECT_EQ(rights->settings().pwdDaysValid, 1);
+    EXPECT_EQ(auditEvents(rights->auditTrail().currentFile()).back(),
+              "2026-03-07 10:00:00,<no user>,PASSWORD_CHANGE_DAYS,30,1");
+
     s.auditTrail = false;
     s.pwdMinLen = 6;
     s.deleteRights = false;
     ASSERT_TRUE(rights->applySecuritySettings(s));
     ASSERT_TRUE(rights->WriteAuditEvent(AuditEvent::APP_EXIT));
     const auto events = auditEvents(rights->auditTrail().currentFile());
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[2], "2026-03-07 10:00:00,<no user>,PASSWORD_MIN_LEN,4,6");
-    EXPECT_EQ(events[3], "2026-03-07 10:00:00,<no user>,OVERWRITE_FILE_DIS");
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[3], "2026-03-07 10:00:00,<no user>,PASSWORD_MIN_LEN,4,6");
+    EXPECT_EQ(events[4], "2026-03-07 10:00:00,<no user>,OVERWRITE_FILE_DIS");
     EXPECT_EQ(events.back(), "2026-03-07 10:00:00,<no user>,AUDITTRAIL_OFF");
     EXPECT_EQ(store.readInt("Settings", "AuditTrail", 1), 0);
 }

@@ -162,6 +162,35 @@ TEST_F(LogonTest, PasswordChangeChecksComeInOrderUntilOneIsAccepted) {
               "Neither comma nor space.");
 }
 
+TEST_F(LogonTest, APasswordOfTheMinimumLengthIsAcceptedAndTwentyOneCharactersAreNot) {
+    struct Case {
+        int minLen;
+        std::string password;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {4, "abcd", true},
+        {4, "abc", false},
+        {6, "abcdef", true},
+        {6, "abcde", false},
+        {4, std::string(20, 'k'), true},
+        {4, std::string(21, 'm'), false},
+    };
+    std::string current = "current1";
+    for (const Case& c : cases) {
+        settingsWith([&](SecuritySettings& s) { s.pwdMinLen = c.minLen; });
+        prompter.shown.clear();
+        prompter.passwords = {PasswordEntry{current, c.password, c.password}};
+        // A refused password ends with Cancel, which succeeds: nothing expired.
+        EXPECT_TRUE(rights->ChangePassword("Jane Doe", false));
+        EXPECT_EQ(prompter.shownIds().front(),
+                  c.accepted ? text::kPasswordRecorded : text::kPasswordRules)
+            << c.minLen << " " << c.password;
+        if (c.accepted)
+            current = c.password;
+    }
+}
+
 TEST_F(LogonTest, TheSeventeenthPreviousPasswordIsAcceptedAgain) {
     for (int i = 1; i <= 17; ++i) {
         const std::string pw = "pass" + std::to_string(i);
