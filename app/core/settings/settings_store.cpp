@@ -23,8 +23,9 @@ std::string RegistrySettingsStore::sectionKeyPath(const std::string& section) co
 }
 
 std::optional<std::string> RegistrySettingsStore::openApplicationKey() const {
-    // Step one opens the base key for reading only: it is never created here.
-    // Step two creates the company and application keys below it.
+    // Two steps: the base key, then the company and application keys created
+    // below it. On Windows the base key always exists; a fresh registry store
+    // has none until something is written, so it comes with the other two.
     if (company_.empty() || application_.empty())
         return std::nullopt;
     const std::string path = sectionKeyPath({});
