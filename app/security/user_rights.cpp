@@ -1,5 +1,6 @@
 #include "app/security/user_rights.h"
 
+#include <QString>
 #include <algorithm>
 #include <cctype>
 
@@ -29,15 +30,24 @@ std::string userEntry(int number) {
     return "User" + std::to_string(number);
 }
 
-std::string upper(std::string text) {
-    for (char& c : text)
+// Upper case of every letter, accented ones included ("hélène" gives
+// "HÉLÈNE"), whatever the process's locale.
+std::string upper(const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+        return QString::fromStdString(text).toUpper().toStdString();
+    std::string out = text;
+    for (char& c : out)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+    return out;
 }
 
-// An empty name or identifier (a damaged record) never matches.
+// An empty name or identifier (a damaged record) never matches. Upper and
+// lower case of a letter may differ in length, so the lengths are not compared
+// first.
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return !a.empty() && a.size() == b.size() && upper(a) == upper(b);
+    return !a.empty() && upper(a) == upper(b);
 }
 
 }  // namespace

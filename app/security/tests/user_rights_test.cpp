@@ -129,6 +129,15 @@ TEST_F(UserRightsTest, FindsUsersIgnoringCaseWithTheBuiltInAccountAndGroupsExact
     EXPECT_TRUE(builtIn->user.supervisor);
     EXPECT_EQ(rights->findUserByName("OVIX SUPERVISOR")->user.identifier, "OVIXSUPERVISOR");
 
+    // Accented letters too: the identifier is stored in upper case and both
+    // lookups ignore case.
+    rights->addUser(
+        newUser("Zo\xC3\xAB M\xC3\xBCller", "h\xC3\xA9l\xC3\xA8ne", "secret2", false, {true}));
+    EXPECT_EQ(rights->users()[1].identifier, "H\xC3\x89L\xC3\x88NE");
+    EXPECT_EQ(rights->findUserByIdentifier("H\xC3\xA9L\xC3\xA8NE")->index, 1);
+    EXPECT_EQ(rights->findUserByName("ZO\xC3\x8B M\xC3\x9CLLER")->index, 1);
+    EXPECT_FALSE(rights->findUserByName("ZOE MULLER"));
+
     EXPECT_EQ(rights->findGroup("Group3"), 2);
     EXPECT_EQ(rights->findGroup("group3"), -1);
 }
