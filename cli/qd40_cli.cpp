@@ -324,6 +324,25 @@ std::vector<uint8_t> moduleResolutions(Session& s) {
     return res.data;
 }
 
+// Interrupts are caught while one of these lives (see CliContext).
+class InterruptScope {
+public:
+    explicit InterruptScope(const CliContext& context) : context_(context) {
+        if (context_.catchInterrupts)
+            context_.catchInterrupts(true);
+    }
+    ~InterruptScope() {
+        if (context_.catchInterrupts)
+            context_.catchInterrupts(false);
+    }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+    bool interrupted() const { return context_.interrupted && context_.interrupted(); }
+
+private:
+    const CliContext& context_;
+};
+
 // ---------------------------------------------------------------- commands
 
 using Handler = Status (*)(Session&, Args&);
@@ -611,7 +630,10 @@ Status cmdMemRead(Session& s, Args& a) {
     }
     std::vector<uint8_t> records;
     uint32_t read = 0;
+    const InterruptScope interrupts(s.context());
     while (read < wanted) {
+        if (interrupts.interrupted())
+            return Status::failure(E_ABORT, "interrupted: no file written, no record removed");
         const uint32_t qty = std::min(wanted - read, kRecordsPerCall);
         uint32_t got = 0;
         cfg::VariantBlob data;
@@ -752,12 +774,16 @@ Status cmdScan(Session& s, Args& a) {
     }
 
     const char dec = s.locale().decimalSeparator();
-    for (uint32_t i = 0; i < scans; ++i) {
+    // An interrupt ends the scans; the lines printed so far are the result.
+    const InterruptScope interrupts(s.context());
+    for (uint32_t i = 0; i < scans && !interrupts.interrupted(); ++i) {
         if (i > 0 && periodMs > 0) {
             if (s.context().sleep)
                 s.context().sleep(int(periodMs));
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+            if (interrupts.interrupted())
+                break;
         }
         cfg::VariantBlob cycle;
         if (st = s.call(c.GetCyStatus(&cycle)); !st)
@@ -783,6 +809,8 @@ Status cmdScan(Session& s, Args& a) {
                 line += " " + units[size_t(n)];
         }
         s.out() << line << std::endl;
+        if (!s.out())
+            return Status::failure(E_FAIL, "cannot write the scans to the output");
     }
     return Status::ok();
 }
@@ -930,7 +958,8 @@ const Command kCommands[] = {
      "then each channel's value and unit (\"Err. CODE\" for a channel in error).\n"
      "  --channels LIST  channels such as 1-4,7 (default: the scanned channels)\n"
      "  --count N        number of scans (default 1)\n"
-     "  --period MS      time between scans (default 1000)",
+     "  --period MS      time between scans (default 1000)\n"
+     "An interrupt (Ctrl-C) ends the scans.",
      cmdScan},
     {"regs read", "regs read START QTY [--input]",
      "Prints QTY holding registers (input registers with --input) from START,\n"

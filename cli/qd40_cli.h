@@ -27,6 +27,12 @@ struct CliContext {
     std::function<DateTime()> now;
     // Waits between two scans.
     std::function<void(int ms)> sleep;
+    // Interrupts (Ctrl-C) of the long loops, scan and mem read: while
+    // catchInterrupts(true) is in force an interrupt is only noted, so that the
+    // loop ends and the module is closed properly (its register 901 given
+    // back); interrupted() tells whether one came. Either may be empty.
+    std::function<void(bool)> catchInterrupts;
+    std::function<bool()> interrupted;
 };
 
 // The formats of the environment's locale (platform::Locale::fromEnvironment),

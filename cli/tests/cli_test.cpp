@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -407,6 +409,28 @@ TEST_F(CliTest, ScanPrintsOneLinePerScanWithValuesAndUnits) {
         << r.out;
 }
 
+TEST_F(CliTest, InterruptEndsScansAndStopsAMemoryRead) {
+    start({"--preload", "2:300"});
+    std::vector<bool> catching;
+    int polls = 0;
+    context.catchInterrupts = [&](bool on) { catching.push_back(on); };
+    context.interrupted = [&] { return ++polls > 3; };
+    Result r = run({"scan", "--count", "50", "--period", "0"});
+    EXPECT_OK(r);
+    EXPECT_EQ(lines(r.out).size(), 3u) << r.out;
+    EXPECT_EQ(catching, (std::vector<bool>{true, false}));
+
+    context.interrupted = [] { return true; };
+    r = run({"mem", "read", "2", "--clear", "--raw", file("cut.raw")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "error 0x80004004: interrupted: no file written, no record removed\n");
+    EXPECT_FALSE(fs::exists(file("cut.raw")));
+    context.interrupted = nullptr;
+    EXPECT_EQ(run({"mem", "read", "2", "--count", "0"}).out, "0 records read\n");
+    r = run({"mem", "status"});
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n    2  no  .* 300\n"))) << r.out;
+}
+
 TEST_F(CliTest, RegistersAreWrittenAndRead) {
     start();
     ASSERT_OK(run({"regs", "write", "45000", "0x1234", "4660", "65535"}));
@@ -451,6 +475,56 @@ Result runProgram(const std::vector<std::string>& args, const fs::path& folder) 
     r.out = readText(out);
     r.err += readText(err);
     return r;
+}
+
+TEST_F(CliTest, ProgramClosesTheModuleWhenAScanIsInterrupted) {
+    start({"--time-scale", "20"});
+    // Register 901 as another master left it: the control puts it back on closing.
+    modbus_t* other = modbus_new_tcp("127.0.0.1", sim->tcpPort());
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(modbus_connect(other), 0);
+    ASSERT_EQ(modbus_write_register(other, 901, 7), 1);
+
+    const char* bin = std::getenv("QD40_BIN_DIR");
+    const fs::path program =
+        (bin && *bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path()) / "qd40";
+    std::vector<std::string> argv{program.string(), "--tcp", tcp(),      "scan",
+                                  "--count",        "1000",  "--period", "100"};
+    std::vector<char*> cargv;
+    for (auto& a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    const std::string out = file("scan.out");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Interrupted once it has printed two scans.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (lines(readText(out)).size() < 2 && std::chrono::steady_clock::now() < deadline)
+        ::usleep(20'000);
+    EXPECT_GE(lines(readText(out)).size(), 2u);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(20'000);
+    if (done != pid) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "qd40 did not end after the interrupt";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(lines(readText(out)).size(), 1000u);
+    uint16_t v = 0;
+    ASSERT_EQ(modbus_read_registers(other, 901, 1, &v), 1);
+    EXPECT_EQ(v, 7);
+    modbus_close(other);
+    modbus_free(other);
 }
 
 TEST_F(CliTest, ProgramExitCodesAndHelp) {
