@@ -156,12 +156,22 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
             show(text::kPasswordAlreadyUsed, {user.name});
             continue;
         }
-        if (!user.changePassword(entry->newPassword, clock_.now(), settings_.pwdDaysValid,
-                                 hasher_)) {
+        // The new password is only announced, audited and used once it is in
+        // the store; otherwise the old one stays, here and there.
+        bool recorded =
+            user.changePassword(entry->newPassword, clock_.now(), settings_.pwdDaysValid, hasher_);
+        if (recorded) {
+            CUser& slot = users_[static_cast<size_t>(found->index)];
+            const CUser before = slot;
+            slot = user;
+            recorded = save();
+            slot = before;
+        }
+        if (!recorded) {
+            show(text::kPasswordNotRecorded, {user.name});
             return false;
         }
         updateUser(found->index, user);
-        save();
         show(text::kPasswordRecorded, {user.name}, Buttons::Ok, Icon::Information);
         return true;
     }

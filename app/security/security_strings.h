@@ -51,6 +51,7 @@ inline constexpr int kPrintFooter = 5137;
 inline constexpr int kSelectDates = 5138;
 inline constexpr int kViewAuditTrailCommand = 5139;
 inline constexpr int kInsertMessageCommand = 5140;
+inline constexpr int kPasswordNotRecorded = 5141;
 }  // namespace text
 
 const strings::StringTable& securityStrings();

@@ -235,6 +235,68 @@ TEST_F(LogonTest, AnExpiredPasswordMustBeChangedBeforeConnecting) {
     EXPECT_FALSE(rights->anyUserConnected());
 }
 
+// The machine-wide store with writes that fail on demand.
+class FailingStore : public settings::SettingsStore {
+public:
+    explicit FailingStore(settings::SettingsStore& inner) : inner_(inner) {}
+    bool failWrites = false;
+    int readInt(const std::string& s, const std::string& e, int def) const override {
+        return inner_.readInt(s, e, def);
+    }
+    std::string readString(const std::string& s, const std::string& e,
+                           const std::string& def) const override {
+        return inner_.readString(s, e, def);
+    }
+    bool writeInt(const std::string& s, const std::string& e, int v) override {
+        return !failWrites && inner_.writeInt(s, e, v);
+    }
+    bool writeString(const std::string& s, const std::optional<std::string>& e,
+                     const std::optional<std::string>& v) override {
+        return !failWrites && inner_.writeString(s, e, v);
+    }
+
+private:
+    settings::SettingsStore& inner_;
+};
+
+TEST_F(LogonTest, ANewPasswordThatCannotBeStoredIsNotAnnouncedAndTheOldOneStays) {
+    FailingStore failing(store);
+    rights = std::make_unique<CUserRights>(
+        failing, clock, UserRightsConfig{folder.path(), "Tavik", "B.10", HashCost::minimum()});
+    rights->setPrompter(&prompter);
+    rights->load();
+    auditOn();
+    rights->addUser(newUser("Jane Doe", "JDOE", "current1", false, {true}));
+    ASSERT_TRUE(rights->save());
+    newCodes();
+    failing.failWrites = true;
+
+    prompter.passwords = {PasswordEntry{"current1", "fresh1", "fresh1"}};
+    EXPECT_FALSE(rights->ChangePassword("Jane Doe", false));
+    EXPECT_EQ(
+        prompter.shown,
+        (std::vector<testing::Shown>{{text::kPasswordNotRecorded, {"Jane Doe"}, Buttons::Ok}}));
+    EXPECT_TRUE(newCodes().empty()) << "no USER_PASS_CHANGE";
+    EXPECT_TRUE(rights->users()[0].checkPassword("current1", rights->hasher()));
+
+    // An expired password that cannot be replaced gives no connection.
+    CUser jane = rights->users()[0];
+    jane.forceExpiry(clock.now() - 1);
+    rights->updateUser(0, jane);
+    prompter.shown.clear();
+    prompter.connections.push_back(ConnectionEntry{"JDOE", "current1", false});
+    prompter.passwords = {PasswordEntry{"current1", "fresh1", "fresh1"}};
+    EXPECT_FALSE(rights->ConnectUser());
+    EXPECT_EQ(prompter.shownIds(),
+              (std::vector<int>{text::kPasswordExpired, text::kPasswordNotRecorded,
+                                text::kConnectionFailed}));
+    EXPECT_FALSE(rights->anyUserConnected());
+
+    auto again = make();  // the store still holds the old password
+    again->load();
+    EXPECT_TRUE(again->users()[0].checkPassword("current1", again->hasher()));
+}
+
 TEST_F(LogonTest, TheChangeButtonWithACancelledChangeStillConnects) {
     prompter.connections.push_back(ConnectionEntry{"JDOE", "current1", true});
     EXPECT_TRUE(rights->ConnectUser());
