@@ -29,6 +29,7 @@ namespace qd40::server {
 namespace {
 
 constexpr auto kIdleDelay = 5 * kj::SECONDS;
+constexpr auto kAcceptRetry = 200 * kj::MILLISECONDS;
 
 void say(const std::string& text) {
     std::fprintf(stderr, "ovixqd40svr: %s\n", text.c_str());
@@ -84,14 +85,32 @@ public:
 
 private:
     kj::Promise<void> acceptLoop(kj::ConnectionReceiver& receiver) {
-        return receiver.accept().then([this, &receiver](kj::Own<kj::AsyncIoStream>&& stream) {
-            connections_.emplace_back(kj::mv(stream), context_);
-            auto it = std::prev(connections_.end());
-            // A client that goes away, however it ends, releases its objects
-            // and locks with its connection.
-            tasks_.add(it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
-            return acceptLoop(receiver);
-        });
+        // accept() can throw before it returns a promise: evalNow turns that
+        // into a failed promise too.
+        return kj::evalNow([&receiver] { return receiver.accept(); })
+            .then(
+                [this, &receiver](kj::Own<kj::AsyncIoStream>&& stream) {
+                    acceptFailing_ = false;
+                    connections_.emplace_back(kj::mv(stream), context_);
+                    auto it = std::prev(connections_.end());
+                    // A client that goes away, however it ends, releases its objects
+                    // and locks with its connection.
+                    tasks_.add(
+                        it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
+                    return acceptLoop(receiver);
+                },
+                [this, &receiver](kj::Exception&& e) {
+                    // Out of descriptors or memory for a moment: keep serving the
+                    // clients already in and accept again shortly, rather than stop
+                    // taking new clients for the rest of the daemon's life.
+                    if (!acceptFailing_)
+                        say(std::string("cannot accept a client, trying again: ") +
+                            e.getDescription().cStr());
+                    acceptFailing_ = true;
+                    return io_.provider->getTimer()
+                        .afterDelay(kAcceptRetry)
+                        .then([this, &receiver] { return acceptLoop(receiver); });
+                });
     }
 
     void taskFailed(kj::Exception&& exception) override {
@@ -105,6 +124,7 @@ private:
     kj::TaskSet tasks_;
     kj::Promise<void> idle_ = nullptr;
     kj::Own<kj::PromiseFulfiller<void>> quit_;
+    bool acceptFailing_ = false;
 };
 
 std::string selfPath(const char* argv0) {

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -39,13 +40,20 @@ bool canConnect(const std::string& path) {
     return ok;
 }
 
-pid_t spawn(const std::vector<std::string>& args) {
+pid_t spawn(const std::vector<std::string>& args, int maxOpenFiles = 0) {
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (maxOpenFiles > 0) {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = rlim_t(maxOpenFiles);
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                ::_exit(126);
+        }
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -87,7 +95,7 @@ std::string ServerProcess::program() {
 
 ServerProcess::ServerProcess() : ServerProcess(Options{}) {}
 
-ServerProcess::ServerProcess(const Options& options) {
+ServerProcess::ServerProcess(const Options& options) : maxOpenFiles_(options.maxOpenFiles) {
     registryDir_ = makeTempDir("qd40-reg-");
     runtimeDir_ = makeTempDir("qd40-run-");
     if (registryDir_.empty() || runtimeDir_.empty()) {
@@ -147,7 +155,7 @@ bool ServerProcess::setPortDevice(int n, const std::string& device) {
 bool ServerProcess::start(const std::vector<std::string>& args, int timeoutMs) {
     std::vector<std::string> argv{program()};
     argv.insert(argv.end(), args.begin(), args.end());
-    child_ = spawn(argv);
+    child_ = spawn(argv, maxOpenFiles_);
     if (child_ < 0)
         return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

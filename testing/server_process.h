@@ -26,6 +26,9 @@ class ServerProcess {
 public:
     struct Options {
         bool registerClass = true;
+        // The descriptor limit (RLIMIT_NOFILE) of a daemon started by start();
+        // 0 keeps this process's limit.
+        int maxOpenFiles = 0;
     };
     ServerProcess();
     explicit ServerProcess(const Options& options);
@@ -61,6 +64,7 @@ private:
     std::string savedRegistry_, savedRuntime_;
     bool hadRegistry_ = false, hadRuntime_ = false;
     pid_t child_ = -1;
+    int maxOpenFiles_ = 0;
 };
 
 // True while process `pid` exists and is not a zombie.

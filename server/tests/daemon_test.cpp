@@ -6,11 +6,14 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "platform/named_mutex.h"
@@ -195,6 +198,39 @@ TEST(DaemonProcess, AKilledClientReleasesItsModuleAndTheOthersGoOn) {
     EXPECT_EQ(q->GetDevId(1, &id), S_OK);
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+TEST(DaemonProcess, ADaemonOutOfDescriptorsTakesNewClientsAgainOnceSomeAreFree) {
+    ServerProcess::Options o;
+    o.maxOpenFiles = 24;
+    ServerProcess svr(o);
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    ASSERT_TRUE(svr.start({"-Lock"}));
+    // Bare connections that take the daemon's descriptors until it runs out.
+    std::vector<int> bare;
+    for (int i = 0; i < 40; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, svr.socketPath().c_str(), sizeof addr.sun_path - 1);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        bare.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (int fd : bare)
+        ::close(fd);
+
+    auto served = std::async(std::launch::async, [] {
+        Status st;
+        auto q = rpc::Qd40Client::create({}, &st);
+        std::string version;
+        return q && succeeded(q->Version(&version)) && version == "B.10";
+    });
+    if (served.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the daemon no longer takes new clients";
+        svr.stop();  // ends the waiting client
+    }
+    EXPECT_TRUE(served.get());
 }
 
 TEST(DaemonProcess, RemoteClientsReachTheDaemonOverTcpOnlyWhenAsked) {
