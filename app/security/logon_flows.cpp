@@ -19,6 +19,13 @@ Answer CUserRights::show(int textId, std::vector<std::string> args, Buttons butt
     return prompter_->message(textId, args, buttons, icon);
 }
 
+bool CUserRights::saveOrSay() {
+    if (save())
+        return true;
+    show(text::kSettingsNotSaved, {});
+    return false;
+}
+
 bool CUserRights::passwordMatches(const FoundUser& found, const std::string& typed) const {
     // Without a service secret the built-in account has no code and stays shut.
     if (found.isBuiltIn() && found.user.password.empty())
@@ -214,8 +221,13 @@ bool CUserRights::DeleteUser(const std::string& name) {
         Answer::Yes)
         return false;
     const std::string deleted = found->user.name;
+    const CUser removed = users_[static_cast<size_t>(found->index)];
     users_.erase(users_.begin() + found->index);
-    save();
+    if (!saveOrSay()) {
+        // Still in the store, so still declared.
+        users_.insert(users_.begin() + found->index, removed);
+        return false;
+    }
     WriteAuditEvent(AuditEvent::USER_DELETE, {deleted});
     if (!connectedId_.empty() && !connectedUser()) {
         setConnected({});

@@ -92,6 +92,7 @@ constexpr Entry kEntries[] = {
     {text::kPasswordAlreadyUsed, "%1:\nYou already have used this password!", nullptr},
     {text::kPasswordRecorded, "%1:\nYour new password is recorded.", nullptr},
     {text::kPasswordNotRecorded, "%1:\nYour new password could not be recorded.", nullptr},
+    {text::kSettingsNotSaved, "The users and security settings could not be saved.", nullptr},
     {text::kNoConnectedUser, "There is no connected user for now", nullptr},
     {text::kDisconnectAsk, "Disconnect %1?", nullptr},
     {text::kAutoDisconnect, "Automatically Disconnect %1", nullptr},

@@ -52,6 +52,7 @@ inline constexpr int kSelectDates = 5138;
 inline constexpr int kViewAuditTrailCommand = 5139;
 inline constexpr int kInsertMessageCommand = 5140;
 inline constexpr int kPasswordNotRecorded = 5141;
+inline constexpr int kSettingsNotSaved = 5142;
 }  // namespace text
 
 const strings::StringTable& securityStrings();

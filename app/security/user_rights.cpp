@@ -291,7 +291,7 @@ bool CUserRights::acceptUserEdit(int index, const CUser& edited) {
         user.groups = edited.groups;
         updateUser(index, std::move(user));
     }
-    return save();
+    return saveOrSay();
 }
 
 std::optional<Message> CUserRights::checkUserEdit(int index, const CUser& edited) const {
@@ -408,7 +408,7 @@ bool CUserRights::applySecuritySettings(const SecuritySettings& requested) {
     if (!next.auditTrail && old.auditTrail)
         WriteAuditEvent(AuditEvent::AUDITTRAIL_OFF);
     setSettings(next);
-    return save();
+    return saveOrSay();
 }
 
 // --- Audit trail ------------------------------------------------------------

@@ -217,6 +217,9 @@ public:
 private:
     CUser builtInSupervisor() const;
     bool passwordMatches(const FoundUser& found, const std::string& typed) const;
+    // save(), showing "The users and security settings could not be saved."
+    // when it fails.
+    bool saveOrSay();
     void setConnected(const std::string& identifier);
     void banUser(FoundUser& found);
     Answer show(int textId, std::vector<std::string> args, Buttons buttons = Buttons::Ok,

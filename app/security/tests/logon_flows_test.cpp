@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "app/security/scramble.h"
@@ -295,6 +296,42 @@ TEST_F(LogonTest, ANewPasswordThatCannotBeStoredIsNotAnnouncedAndTheOldOneStays)
     auto again = make();  // the store still holds the old password
     again->load();
     EXPECT_TRUE(again->users()[0].checkPassword("current1", again->hasher()));
+}
+
+TEST_F(LogonTest, ASaveThatFailsIsShownAndADeletedUserStaysDeclared) {
+    FailingStore failing(store);
+    rights = std::make_unique<CUserRights>(
+        failing, clock, UserRightsConfig{folder.path(), "Tavik", "B.10", HashCost::minimum()});
+    rights->setPrompter(&prompter);
+    rights->load();
+    rights->addUser(newUser("Jane Doe", "JDOE", "current1", false, {true}));
+    ASSERT_TRUE(rights->save());
+    failing.failWrites = true;
+
+    struct Case {
+        const char* what;
+        std::function<bool()> run;
+    };
+    CUser fresh;
+    fresh.name = "New Person";
+    fresh.identifier = "NEWP";
+    fresh.groups[0] = true;
+    SecuritySettings changed = rights->settings();
+    changed.retries = 7;
+    const Case cases[] = {
+        {"delete", [&] { return rights->DeleteUser("Jane Doe"); }},
+        {"user dialog", [&] { return rights->acceptUserEdit(-1, fresh); }},
+        {"security settings", [&] { return rights->applySecuritySettings(changed); }},
+    };
+    for (const Case& c : cases) {
+        prompter.shown.clear();
+        prompter.answers = {Answer::Yes};
+        EXPECT_FALSE(c.run()) << c.what;
+        ASSERT_FALSE(prompter.shown.empty()) << c.what;
+        EXPECT_EQ(prompter.shown.back().textId, text::kSettingsNotSaved) << c.what;
+    }
+    ASSERT_FALSE(rights->userNames().empty());
+    EXPECT_EQ(rights->userNames().front(), "Jane Doe") << "not deleted: the store still has her";
 }
 
 TEST_F(LogonTest, TheChangeButtonWithACancelledChangeStillConnects) {
