@@ -97,7 +97,7 @@ TEST(SimProcessTest, MbpollReadsAndWritesTheMapOverTcp) {
     EXPECT_NE(out.find("Illegal data address"), std::string::npos) << out;
 }
 
-TEST(SimProcessTest, MbpollReadsTheMapOverThePseudoTerminal) {
+TEST(SimProcessTest, MbpollReadsAndWritesTheMapOverThePseudoTerminal) {
     SimProcess::Options o;
     o.tcp = false;
     o.rtu = true;
@@ -105,12 +105,18 @@ TEST(SimProcessTest, MbpollReadsTheMapOverThePseudoTerminal) {
     SimProcess sim(o);
     ASSERT_TRUE(sim.ok()) << sim.error();
     int status = 0;
-    const std::string out =
-        run("timeout 20 mbpoll -0 -1 -o 2 -m rtu -b 19200 -P none -a 7 -t 3:hex -r 1019 " +
-                sim.rtuPath(),
-            status);
+    const std::string base = "timeout 20 mbpoll -0 -1 -o 2 -m rtu -b 19200 -P none -a 7 ";
+    std::string out = run(base + "-t 3:hex -r 1019 " + sim.rtuPath(), status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("[1019]: \t0xB052"), std::string::npos) << out;
+    // Writes: register 901 needs no remote control, the global word does.
+    out = run(base + "-t 4 -r 901 " + sim.rtuPath() + " 7", status);
+    EXPECT_EQ(status, 0) << out;
+    out = run(base + "-t 4 -r 901 -c 1 " + sim.rtuPath(), status);
+    EXPECT_NE(out.find("[901]: \t7"), std::string::npos) << out;
+    out = run(base + "-t 4 -r 5000 " + sim.rtuPath() + " 24", status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("Slave device or server failure"), std::string::npos) << out;
 }
 
 TEST(SimProcessTest, SeveralTcpMastersShareTheModuleWithRemoteControlPerConnection) {
