@@ -97,6 +97,10 @@ private:
                     // and locks with its connection.
                     tasks_.add(
                         it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
+                    // A client that has just come in is about to create its
+                    // object: an idle daemon waits the full delay again.
+                    if (life_.count() == 0)
+                        armIdle();
                     return acceptLoop(receiver);
                 },
                 [this, &receiver](kj::Exception&& e) {

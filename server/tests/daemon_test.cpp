@@ -123,6 +123,25 @@ TEST(DaemonProcess, ActivationStartsOneDaemonThatEndsAfterItsLastObject) {
     EXPECT_FALSE(std::filesystem::exists(svr.socketPath()));
 }
 
+TEST(DaemonProcess, AClientComingInRestartsTheIdleDelay) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    ASSERT_TRUE(svr.start());  // no object: ends 5 s from now unless a client comes
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, svr.socketPath().c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    // The client asks for its object after the first delay would have run out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    Status st;
+    auto q = rpc::Qd40Client::createOnSocket(fd, &st);
+    ASSERT_TRUE(q) << st.error.description;
+    std::string version;
+    EXPECT_EQ(q->Version(&version), S_OK);
+}
+
 TEST(DaemonProcess, OneDaemonPerSocketAndAStaleSocketIsReplaced) {
     ServerProcess svr;
     ASSERT_TRUE(svr.ok()) << svr.error();
