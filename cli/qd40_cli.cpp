@@ -910,7 +910,7 @@ const Command kCommands[] = {
     {"trig", "trig", "Sends the TRIG command.", cmdTrig},
     {"remote", "remote",
      "Takes remote control of the module and keeps it after qd40 ends, until\n"
-     "'qd40 local' (a MODBUS/TCP module gives it back when the server's\n"
+     "'qd40 local' (qd40sim also gives it back when the server's MODBUS/TCP\n"
      "connection to it closes). The other commands take it only while they run.",
      cmdRemote},
     {"local", "local", "Gives remote control back to the module.", cmdLocal},
