@@ -64,6 +64,13 @@ SimProcess::SimProcess(const Options& options) : options_(options) {
         args.insert(args.end(), {"--state", options_.stateFile});
     args.insert(args.end(), options_.args.begin(), options_.args.end());
 
+    // Built before fork: the child of a threaded test may only make
+    // async-signal-safe calls (no allocation) before exec.
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         error_ = std::string("cannot create a pipe: ") + std::strerror(errno);
@@ -78,11 +85,7 @@ SimProcess::SimProcess(const Options& options) : options_(options) {
     }
     if (pid == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(fds[1]);
