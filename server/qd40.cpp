@@ -118,7 +118,7 @@ Qd40::~Qd40() {
 }
 
 void Qd40::closeChannel() {
-    remoteMutex_.release();
+    remoteMutexes_.clear();
     if (transport_) {
         int16_t code = 0;
         (void)transport_->CloseChannel(code);
@@ -445,12 +445,12 @@ HRESULT Qd40::Remote(uint8_t byDevAddr, int32_t* pnErrCode) {
             return fail(created.error, E_FAIL, kIidIUser);
         if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
             return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
-        remoteMutex_ = std::move(created.mutex);
+        remoteMutexes_[byDevAddr] = std::move(created.mutex);
     }
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdRemote, *pnErrCode);
     if (!st) {
         // The module did not take the command: nobody holds it.
-        remoteMutex_.release();
+        remoteMutexes_.erase(byDevAddr);
         return fail(st, kIidIUser);
     }
     return S_OK;
@@ -462,7 +462,7 @@ HRESULT Qd40::Local(uint8_t byDevAddr, int32_t* pnErrCode) {
         return result;
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdLocal, *pnErrCode);
     if (serial_)
-        remoteMutex_.release();
+        remoteMutexes_.erase(byDevAddr);
     return st ? S_OK : fail(st, kIidIUser);
 }
 

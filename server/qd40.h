@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,7 +199,10 @@ private:
     std::unique_ptr<transport::Transport> transport_;
     bool serial_ = false;
     bool channelLock_ = false;
-    platform::NamedMutex remoteMutex_;
+    // The remote-control marks held on the serial channel, one per module
+    // address, so that controlling a second module on the same line never
+    // gives up the first one's mark.
+    std::map<uint8_t, platform::NamedMutex> remoteMutexes_;
     Status lastError_;
 };
 

@@ -229,6 +229,21 @@ TEST_F(ChannelTest, SecondRemoteOnTheSameModuleIsRefusedUntilLocal) {
     EXPECT_EQ(second.Remote(17, &err), S_OK);
 }
 
+TEST_F(ChannelTest, EachModuleOfALineKeepsItsOwnMarkUntilItsLocal) {
+    Qd40 first(context), second(context);
+    openSerial(first, 3);
+    openSerial(second, 3);
+    int32_t err = 0;
+    ASSERT_EQ(first.Remote(17, &err), S_OK);
+    ASSERT_EQ(first.Remote(18, &err), S_OK);
+    EXPECT_EQ(second.Remote(17, &err), E_FAIL) << "taking module 18 keeps module 17 held";
+    ASSERT_EQ(first.Local(18, &err), S_OK);
+    EXPECT_EQ(second.Remote(17, &err), E_FAIL) << "giving back module 18 keeps module 17 held";
+    EXPECT_EQ(second.Remote(18, &err), S_OK);
+    ASSERT_EQ(first.Local(17, &err), S_OK);
+    EXPECT_EQ(second.Remote(17, &err), S_OK);
+}
+
 TEST_F(ChannelTest, LocalWithoutRemoteSendsCommandFiveAndTcpUsesNoMutex) {
     Qd40 q(context), other(context);
     openTcp(q);
