@@ -180,6 +180,25 @@ TEST(TcpLine, UnitIdentifiersTheProtocolCannotCarryAreRefusedNotRedirected) {
     EXPECT_THAT(peer.units(), ::testing::ElementsAre(17, 255));
 }
 
+TEST(RtuLine, ASerialLineHasOneMasterAtATime) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    LineSettings s;
+    s.device = ::ptsname(master);
+    Status st;
+    auto first = openRtuLine(s, st);
+    ASSERT_TRUE(first) << st.error.description;
+    auto second = openRtuLine(s, st);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(st.hr, kErrConnect);
+    EXPECT_EQ(st.error.description, s.device + ": in use by another program");
+    first.reset();
+    EXPECT_TRUE(openRtuLine(s, st)) << "free again once the first closes: " << st.error.description;
+    ::close(master);
+}
+
 TEST(RtuLine, ALineThatKeepsSendingEndsTheAnswerAsABadFrame) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);

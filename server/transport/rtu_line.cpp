@@ -5,6 +5,7 @@
 // its computed length.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -453,6 +454,14 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
     const int fd = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         status = Status::failure(kErrConnect, s.device + ": " + std::strerror(errno));
+        return nullptr;
+    }
+    // One master per serial line: a line another daemon or program holds is
+    // refused, as a serial port is opened exclusively, rather than mixing two
+    // conversations on one wire.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        status = Status::failure(kErrConnect, s.device + ": in use by another program");
+        ::close(fd);
         return nullptr;
     }
     termios tio{};
