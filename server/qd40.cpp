@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/ansi_text.h"
+#include "common/config/cfg_layout.h"
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
@@ -94,6 +95,20 @@ std::string versionText(uint16_t word) {
 bool usableImage(const Variant& v, size_t size) {
     const uint16_t et = v.elementType();
     return v.isArray() && (et & 0x11) != 0 && v.data.size() >= size;
+}
+
+// The acquisition words of the full record (acquisition word, channels to
+// scan, acquisition and auxiliary periods): the bytes before the channels.
+std::span<uint8_t> acqPart(std::span<uint8_t> fullCfg) {
+    constexpr size_t kFirst = 2;
+    return fullCfg.subspan(kFirst, cfg::FullCfgView::kChannelsOffset - kFirst);
+}
+
+// The four limit masks of global alarm g (1 or 2), one image of 8 registers.
+std::span<uint8_t> globalAlarmPart(std::span<uint8_t> fullCfg, int g) {
+    return fullCfg.subspan(
+        g == 1 ? cfg::FullCfgView::kGlobalAlarm1Offset : cfg::FullCfgView::kGlobalAlarm2Offset,
+        4 * cfg::kLimits);
 }
 
 }  // namespace
@@ -880,30 +895,32 @@ HRESULT Qd40::GetFullCfg(uint8_t byDevAddr, Variant* pvFullCfg, int32_t* pnErrCo
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
     std::vector<uint8_t> cfg(kFullCfgSize, 0);
+    const cfg::FullCfgView view(cfg);
     uint16_t global = 0;
     if (HRESULT h = GetGlobalCfg(byDevAddr, &global, pnErrCode); failed(h))
         return h;
-    le::setU16(cfg, 0, global);
+    view.setGlobalWord(global);
     std::vector<uint8_t> part;
-    auto take = [&](int32_t start, size_t size, size_t offset) {
-        Status st = readImage(byDevAddr, start, size, part, *pnErrCode);
+    // Reads the registers from start into dst, which gives the image's size.
+    auto take = [&](int32_t start, std::span<uint8_t> dst) {
+        Status st = readImage(byDevAddr, start, dst.size(), part, *pnErrCode);
         if (st)
-            std::copy(part.begin(), part.end(), cfg.begin() + long(offset));
+            std::copy(part.begin(), part.end(), dst.begin());
         return st;
     };
-    Status st = take(reg::kAcqCfg, 10, 2);
+    Status st = take(reg::kAcqCfg, acqPart(view.bytes()));
     for (int n = 1; st && n <= module::kChannelCount; ++n) {
-        const size_t offset = 12 + 144 * size_t(n - 1);
-        st = take(2000 + 100 * (n - 1), 144, offset);
+        const cfg::ChannelCfg channel = view.channel(n);
+        st = take(reg::kChannelBase + 100 * n, channel.bytes());
         if (st)
-            le::setU16(cfg, offset, normaliseChannelWord(le::u16(cfg, offset)));
+            channel.setFlags(normaliseChannelWord(channel.flags()));
     }
     for (int m = 1; st && m <= module::kMemoryBlockCount; ++m)
-        st = take(5100 + 16 * (m - 1), 32, 4332 + 32 * size_t(m - 1));
+        st = take(reg::kMemoryBase + 16 * m, view.memBlock(m).bytes());
     if (st)
-        st = take(reg::kComplementary1, 16, 4652);
+        st = take(reg::kComplementary1, globalAlarmPart(view.bytes(), 1));
     if (st)
-        st = take(reg::kComplementary2, 16, 4668);
+        st = take(reg::kComplementary2, globalAlarmPart(view.bytes(), 2));
     if (!st)
         return fail(st, kIidIOvix);
     *pvFullCfg = Variant::bytes(std::move(cfg));
@@ -919,14 +936,14 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
     if (!usableImage(*pvFullCfg, kFullCfgSize))
         return fail(kMsgInvalidArgument, E_INVALIDARG, kIidIOvix);
     std::vector<uint8_t> cfg(pvFullCfg->data.begin(), pvFullCfg->data.begin() + kFullCfgSize);
+    const cfg::FullCfgView view(cfg);
     std::string firmware;
     (void)GetDevVersion(byDevAddr, &firmware);  // read as the module expects; not used
-    (void)SetGlobalCfg(byDevAddr, le::u16(cfg, 0), pnErrCode);  // result not examined
-    const std::span<const uint8_t> image(cfg);
-    Status st = writeImage(byDevAddr, reg::kAcqCfg, image.subspan(2, 10), *pnErrCode);
+    (void)SetGlobalCfg(byDevAddr, view.globalWord(), pnErrCode);  // result not examined
+    Status st = writeImage(byDevAddr, reg::kAcqCfg, acqPart(view.bytes()), *pnErrCode);
     for (int n = 1; st && n <= module::kChannelCount; ++n)
-        st = writeImage(byDevAddr, 2000 + 100 * (n - 1),
-                        image.subspan(12 + 144 * size_t(n - 1), 144), *pnErrCode);
+        st =
+            writeImage(byDevAddr, reg::kChannelBase + 100 * n, view.channel(n).bytes(), *pnErrCode);
     if (st) {
         std::vector<uint16_t> cap;
         st = readRegs(byDevAddr, reg::kCapacity, 2, true, cap, *pnErrCode);
@@ -936,23 +953,24 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
                 capacity = kDefaultCapacity;
             // Summed wide, so that large sizes cannot wrap below the capacity.
             uint64_t sum = 0;
-            for (int m = 0; m < module::kMemoryBlockCount; ++m)
-                sum += le::u32(cfg, 4332 + 32 * size_t(m));
+            for (int m = 1; m <= module::kMemoryBlockCount; ++m)
+                sum += view.memBlock(m).size();
             if (sum > capacity) {
-                if (le::u32(cfg, 4332) > capacity)
-                    le::setU32(cfg, 4332, capacity);
-                for (int m = 1; m < module::kMemoryBlockCount; ++m)
-                    le::setU32(cfg, 4332 + 32 * size_t(m), 0);
+                if (view.memBlock(1).size() > capacity)
+                    view.memBlock(1).setSize(capacity);
+                for (int m = 2; m <= module::kMemoryBlockCount; ++m)
+                    view.memBlock(m).setSize(0);
             }
         }
     }
     for (int m = 1; st && m <= module::kMemoryBlockCount; ++m)
-        st = writeImage(byDevAddr, 5100 + 16 * (m - 1),
-                        image.subspan(4332 + 32 * size_t(m - 1), 32), *pnErrCode);
+        st = writeImage(byDevAddr, reg::kMemoryBase + 16 * m, view.memBlock(m).bytes(), *pnErrCode);
     if (st)
-        st = writeImage(byDevAddr, reg::kComplementary1, image.subspan(4652, 16), *pnErrCode);
+        st = writeImage(byDevAddr, reg::kComplementary1, globalAlarmPart(view.bytes(), 1),
+                        *pnErrCode);
     if (st)
-        st = writeImage(byDevAddr, reg::kComplementary2, image.subspan(4668, 16), *pnErrCode);
+        st = writeImage(byDevAddr, reg::kComplementary2, globalAlarmPart(view.bytes(), 2),
+                        *pnErrCode);
     return st ? S_OK : fail(st, kIidIOvix);
 }
 
