@@ -57,17 +57,23 @@ double toOleDate(const DateTime& dt) {
 }
 
 std::optional<DateTime> fromOleDate(double date) {
-    if (!std::isfinite(date) || date < -657435.0 || date > 2958466.0) return std::nullopt;
+    // The OLE range: 0100-01-01 (-657434) to 9999-12-31 (2958465.99...).
+    if (!std::isfinite(date) || date <= -657435.0 || date >= 2958466.0)
+        return std::nullopt;
     // Work in whole milliseconds to avoid drift; negative dates keep a positive time.
     const double wholeDays = std::trunc(date);
     int64_t ms = std::llround(std::fabs(date - wholeDays) * kMsPerDay);
     int64_t days = static_cast<int64_t>(wholeDays);
     if (ms >= kMsPerDay) {
+        // The time rounded up to midnight: the next calendar day, also for a
+        // negative date, whose time runs forward from its own midnight.
         ms -= kMsPerDay;
-        days += date >= 0 ? 1 : -1;
+        days += 1;
     }
     DateTime dt;
     civilFromDays(days + kOleEpochDays, dt.year, dt.month, dt.day);
+    if (dt.year > 9999)
+        return std::nullopt;
     dt.hour = static_cast<int>(ms / 3600000);
     dt.minute = static_cast<int>(ms / 60000 % 60);
     dt.second = static_cast<int>(ms / 1000 % 60);

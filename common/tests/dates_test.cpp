@@ -16,6 +16,11 @@ TEST(Dates, OleAutomationDatesBothWays) {
         {{1899, 12, 31, 0, 0, 0}, 1.0},
         {{1900, 1, 1, 0, 0, 0}, 2.0},
         {{1899, 12, 29, 6, 0, 0}, -1.25},  // negative dates keep a positive time
+        {{1900, 2, 28, 0, 0, 0}, 60.0},
+        {{1900, 3, 1, 0, 0, 0}, 61.0},  // 1900 is not a leap year
+        {{100, 1, 1, 0, 0, 0}, -657434.0},
+        {{100, 1, 1, 12, 0, 0}, -657434.5},
+        {{9999, 12, 31, 12, 0, 0}, 2958465.5},
         {{2000, 1, 1, 0, 0, 0}, 36526.0},
         {{2000, 2, 29, 12, 0, 0}, 36585.5},
         {{2009, 12, 31, 23, 59, 58}, 40178.0 + (86400.0 - 2.0) / 86400.0},
@@ -29,11 +34,33 @@ TEST(Dates, OleAutomationDatesBothWays) {
     EXPECT_FALSE(fromOleDate(1e300));
 }
 
+struct RoundingCase {
+    double ole;
+    std::optional<DateTime> expected;
+};
+
+TEST(Dates, OleTimesRoundedToMidnightGoToTheNextDayAndTheRangeIsKept) {
+    const RoundingCase cases[] = {
+        // A time rounded up to midnight moves forward to the next calendar
+        // day, for negative dates too (their time runs forward as well).
+        {-1.9999999999, DateTime{1899, 12, 30, 0, 0, 0}},
+        {-0.9999999999, DateTime{1899, 12, 31, 0, 0, 0}},
+        {0.9999999999, DateTime{1899, 12, 31, 0, 0, 0}},
+        {-2.0000000001, DateTime{1899, 12, 28, 0, 0, 0}},
+        {-657434.9999, DateTime{100, 1, 1, 23, 59, 51, 360}},
+        {-657435.0, std::nullopt},           // before 0100-01-01
+        {2958466.0, std::nullopt},           // past 9999-12-31
+        {2958465.9999999999, std::nullopt},  // rounds to 10000-01-01
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fromOleDate(c.ole), c.expected) << c.ole;
+}
+
 TEST(Dates, Seconds2000AreExactAcrossLeapYears) {
     EXPECT_EQ(toSeconds2000({2000, 1, 1, 0, 0, 0}), 0u);
     EXPECT_EQ(toSeconds2000({2000, 3, 1, 0, 0, 0}), 60u * 86400u);
-    EXPECT_EQ(toSeconds2000({2100, 3, 1, 0, 0, 0}) - toSeconds2000({2100, 2, 28, 0, 0, 0}),
-              86400u) << "2100 is not a leap year";
+    EXPECT_EQ(toSeconds2000({2100, 3, 1, 0, 0, 0}) - toSeconds2000({2100, 2, 28, 0, 0, 0}), 86400u)
+        << "2100 is not a leap year";
     for (uint32_t s : {0u, 1u, 86399u, 86400u, 315532799u, 0xFFFFFFFFu}) {
         EXPECT_EQ(toSeconds2000(fromSeconds2000(s)), s);
         EXPECT_EQ(seconds2000FromOleDate(oleDateFromSeconds2000(s)), s);
