@@ -73,6 +73,8 @@ public:
         if (buffer_.size() >= kFlushSize)
             flush();
     }
+    // A write failed: what follows would be lost too.
+    bool failed() const { return failed_; }
     bool finish() {
         flush();
         if (!failed_ && std::fflush(file_) != 0)
@@ -94,10 +96,12 @@ private:
 };
 
 // The progress dialog of an export: position and message every 1024 records,
-// and the cancel test.
+// and the cancel test. A failed write also stops the export there, instead
+// of formatting the remaining records for nothing.
 class ExportProgress {
 public:
-    ExportProgress(IWaitDialog* dialog, uint64_t total) : dialog_(dialog), total_(total) {
+    ExportProgress(IWaitDialog* dialog, uint64_t total, const LineWriter& out)
+        : dialog_(dialog), out_(out), total_(total) {
         if (!dialog_)
             return;
         dialog_->create(IDS_EXPORTING);
@@ -111,18 +115,27 @@ public:
             dialog_->destroy();
     }
     uint64_t done() const { return done_; }
-    // Counts one record; false when the user cancelled.
+    // Whether the user stopped the export (not a write failure).
+    bool cancelled() const { return cancelled_; }
+    // Counts one record; false when the export must stop (cancel or write
+    // failure).
     bool next() {
         ++done_;
-        return done_ % kProgressEvery != 0 || !dialog_ || report();
+        return done_ % kProgressEvery != 0 || report();
     }
 
 private:
-    // Shows the position and tests the cancel flag; false when cancelled.
+    // Tests the writes, shows the position and tests the cancel flag; false
+    // when the export must stop.
     bool report() {
+        if (out_.failed())
+            return false;
+        if (!dialog_)
+            return true;
         dialog_->setPos(static_cast<int64_t>(done_));
         dialog_->setMessage(message());
-        return !dialog_->IsCancelled();
+        cancelled_ = dialog_->IsCancelled();
+        return !cancelled_;
     }
 
     std::string message() const {
@@ -138,8 +151,10 @@ private:
     }
 
     IWaitDialog* dialog_;
+    const LineWriter& out_;
     uint64_t total_;
     uint64_t done_ = 0;
+    bool cancelled_ = false;
 };
 
 uint64_t totalRecords(const std::vector<const CExplBloc*>& blocks) {
@@ -268,7 +283,7 @@ public:
         hasLeading_ = o_.interval || o_.date || o_.time;
     }
 
-    // Walks the records; false when the user cancelled.
+    // Walks the records; false when the export must stop.
     bool run(ExportProgress& progress) {
         const char sep = o_.separator;
         TextBuffer& line = out_.text();
@@ -495,10 +510,11 @@ std::string defaultExportFileName(const std::string& documentTitle) {
 ExportResult exportTextInLineTo(std::FILE* file, const std::vector<const CExplBloc*>& blocks,
                                 const platform::Locale& locale, IWaitDialog* dialog) {
     LineWriter out(file);
-    ExportProgress progress(dialog, totalRecords(blocks));
+    ExportProgress progress(dialog, totalRecords(blocks), out);
     ExportResult result;
+    bool stopped = false;
     for (const CExplBloc* b : blocks) {
-        if (!b || result.cancelled)
+        if (!b || stopped)
             continue;
         const size_t first = b->firstDateRecord();
         for (size_t i = 0; i < b->records.size(); ++i) {
@@ -506,11 +522,12 @@ ExportResult exportTextInLineTo(std::FILE* file, const std::vector<const CExplBl
             out.text().put(text::utf8ToAnsi(t.line));
             out.endLine();
             if (!progress.next()) {
-                result.cancelled = true;
+                stopped = true;
                 break;
             }
         }
     }
+    result.cancelled = progress.cancelled();
     result.records = progress.done();
     return finish(result, out);
 }
@@ -519,17 +536,16 @@ ExportResult exportSpreadsheetTo(std::FILE* file, const std::vector<const CExplB
                                  const SpreadsheetOptions& options, const platform::Locale& locale,
                                  IWaitDialog* dialog) {
     LineWriter out(file);
-    ExportProgress progress(dialog, totalRecords(blocks));
+    ExportProgress progress(dialog, totalRecords(blocks), out);
     ExportResult result;
     for (const CExplBloc* b : blocks) {
         if (!b)
             continue;
         SpreadsheetBlock block(*b, options, locale, out);
-        if (!block.run(progress)) {
-            result.cancelled = true;
+        if (!block.run(progress))
             break;
-        }
     }
+    result.cancelled = progress.cancelled();
     result.records = progress.done();
     return finish(result, out);
 }

@@ -261,10 +261,35 @@ TEST_F(ExportTest, FailuresAreReported) {
                                        SpreadsheetOptions{}, platform::Locale::posix(), nullptr);
     EXPECT_EQ(r.hr, E_ABORT);
     EXPECT_EQ(r.message, "Unable to create the file");
-    if (std::filesystem::exists("/dev/full")) {
-        r = exportTextInLine({&sample_}, "/dev/full", false, platform::Locale::posix(), nullptr);
-        EXPECT_EQ(r.hr, E_ABORT);
-        EXPECT_EQ(r.message, "Unable to write the records in the file");
+    if (!std::filesystem::exists("/dev/full"))
+        return;
+    r = exportTextInLine({&sample_}, "/dev/full", false, platform::Locale::posix(), nullptr);
+    EXPECT_EQ(r.hr, E_ABORT);
+    EXPECT_EQ(r.message, "Unable to write the records in the file");
+
+    // A failed write stops the export at the next progress step instead of
+    // walking the remaining records; it is no cancel.
+    CExplBloc big;
+    le::setU32(big.memCfg, 4, 1);
+    Raw raw;
+    raw.date(kS, 0);
+    for (int i = 1; i < 20000; ++i)
+        raw.value(1, static_cast<uint16_t>(i), 1.0f);
+    big.AppendRawRecords(raw.bytes, raw.count());
+    SpreadsheetOptions o;
+    o.groupByCycle = false;
+    for (bool spreadsheet : {true, false}) {
+        WaitDialogState dialog;
+        r = spreadsheet
+                ? exportSpreadsheet({&big}, "/dev/full", false, o, platform::Locale::posix(),
+                                    &dialog)
+                : exportTextInLine({&big}, "/dev/full", false, platform::Locale::posix(), &dialog);
+        EXPECT_EQ(r.hr, E_ABORT) << spreadsheet;
+        EXPECT_EQ(r.message, "Unable to write the records in the file") << spreadsheet;
+        EXPECT_FALSE(r.cancelled) << spreadsheet;
+        EXPECT_LT(r.records, 20000u) << spreadsheet;
+        EXPECT_EQ(r.records % 1024, 0u) << spreadsheet;
+        EXPECT_FALSE(dialog.isOpen()) << spreadsheet;
     }
 }
 
