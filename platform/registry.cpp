@@ -115,6 +115,10 @@ bool RegistryStore::deleteValue(Hive hive, const std::string& key, const std::st
 }
 
 bool RegistryStore::deleteKey(Hive hive, const std::string& key) {
+    // An empty path names the hive itself, which is never deleted: that
+    // would wipe every key of the hive at once.
+    if (groupPath(key).isEmpty())
+        return false;
     if (!keyExists(hive, key)) return false;
     auto s = open(*this, hive, true);
     s->remove(groupPath(key));

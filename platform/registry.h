@@ -31,7 +31,8 @@ public:
     bool setDword(Hive hive, const std::string& key, const std::string& name, uint32_t value);
     bool setString(Hive hive, const std::string& key, const std::string& name, const std::string& value);
     bool deleteValue(Hive hive, const std::string& key, const std::string& name);
-    // Removes the key with its values and sub-keys.
+    // Removes the key with its values and sub-keys; the hive itself (an empty
+    // path) is refused.
     bool deleteKey(Hive hive, const std::string& key);
     bool keyExists(Hive hive, const std::string& key) const;
     // Creates the key when it does not exist (a key exists while it holds a marker value).

@@ -52,6 +52,14 @@ TEST_F(RegistryTest, KeysAndValuesAreListedAndDeleted) {
     EXPECT_FALSE(reg.deleteKey(Hive::ClassesRoot, "CLSID\\{A}"));
 }
 
+TEST_F(RegistryTest, TheHiveItselfIsNeverDeleted) {
+    RegistryStore reg(root_);
+    ASSERT_TRUE(reg.setDword(Hive::CurrentUser, "Software\\Ovix Applications", "Kept", 1));
+    for (const char* root : {"", "\\", "/"})
+        EXPECT_FALSE(reg.deleteKey(Hive::CurrentUser, root));
+    EXPECT_EQ(reg.getDword(Hive::CurrentUser, "Software\\Ovix Applications", "Kept"), 1u);
+}
+
 TEST_F(RegistryTest, RootComesFromTheEnvironment) {
     ::setenv("OVIX_REGISTRY", root_.c_str(), 1);
     EXPECT_EQ(RegistryStore::defaultRoot(), root_);
