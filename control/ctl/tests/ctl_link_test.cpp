@@ -400,6 +400,23 @@ TEST_F(CtlLinkTest, ModuleOperationsCheckTheOpenFlagBeforeTheirArguments) {
     EXPECT_EQ(m->log, (Log{"GetCyStatus"}));
 }
 
+TEST_F(CtlLinkTest, GetChansGivesTheValuesAndErrorsOfItsChannels) {
+    open();
+    VariantBlob values, errors;
+    ASSERT_EQ(ctl->GetChans(5, 3, &values, &errors), S_OK) << error();
+    EXPECT_EQ(values.vt, cfg::VT_ARRAY | cfg::VT_R4);
+    EXPECT_EQ(errors.vt, cfg::VT_ARRAY | cfg::VT_I2);
+    ASSERT_EQ(values.data.size(), 12u);
+    ASSERT_EQ(errors.data.size(), 6u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(le::f32(values.data, 4 * size_t(i)), float(5 + i) + 0.5f) << i;
+        EXPECT_EQ(le::i16(errors.data, 2 * size_t(i)), 5 + i) << i;
+    }
+    ASSERT_EQ(ctl->GetChans(30, 1, &values, &errors), S_OK) << error();
+    EXPECT_EQ(le::f32(values.data, 0), 30.5f);
+    EXPECT_EQ(m->log, (Log{"GetCyStatus", "GetCyStatus"}));
+}
+
 TEST_F(CtlLinkTest, EveryPutNotifiesAndALoadLeavesTheControlUnchanged) {
     const std::pair<const char*, std::function<HRESULT(OvixQd40Ctl&)>> puts[] = {
         {"Cfg", [](OvixQd40Ctl& c) { return c.put_Cfg(cfg::packBlob(cfg::defaultFullCfg())); }},
@@ -434,14 +451,21 @@ TEST_F(CtlLinkTest, EveryPutNotifiesAndALoadLeavesTheControlUnchanged) {
         EXPECT_EQ(notes.dataChanges, 1) << name;
     }
     // A refused load keeps the state and its flag; a good one clears the flag.
+    // The channel the pages show first is not persisted: a load sets it back to 1.
+    ASSERT_EQ(ctl->put_DefEditChanNum(12), S_OK);
     PropertyBag broken = saved;
     broken.write("MbAddr", PropValue::i2(1));
     EXPECT_EQ(ctl->Load(broken).hr, E_INVALIDARG);
     EXPECT_TRUE(ctl->isModified());
     EXPECT_EQ(ctl->state().conn.mbAddr, 255);
+    int16_t chan = 0;
+    EXPECT_EQ(ctl->get_DefEditChanNum(&chan), S_OK);
+    EXPECT_EQ(chan, 12);
     ASSERT_TRUE(ctl->Load(saved).isOk());
     EXPECT_FALSE(ctl->isModified());
     EXPECT_EQ(ctl->state(), CtlState::defaults());
+    EXPECT_EQ(ctl->get_DefEditChanNum(&chan), S_OK);
+    EXPECT_EQ(chan, 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/config/cfg_defaults.h"
+#include "common/config/code_tables.h"
 #include "common/le_bytes.h"
 
 namespace qd40::ctl {
@@ -39,6 +40,31 @@ struct OldStream {
     void ui1(uint8_t v) { u16(kVtUi1), b.push_back(v); }
     void i2(int16_t v) { u16(kVtI2), u16(uint16_t(v)); }
     void emptyBstr() { u16(kVtBstr), u32(0); }
+    void bstr(std::u16string_view w) {
+        u16(kVtBstr), u32(uint32_t((w.size() + 1) * 2));
+        for (char16_t c : w)
+            u16(c);
+        u16(0);
+    }
+};
+
+// The stream of changedState() written by hand in the documented order, with
+// the offsets of a few items for the corruption cases.
+struct CurrentStream {
+    OldStream w;
+    size_t serialAt = 0, portAt = 0, markerAt = 0;
+    CurrentStream() {
+        const CtlState s = changedState();
+        w.ui4(ownFileVersion().ms), w.ui4(ownFileVersion().ls);
+        w.raw(s.cfg), w.raw(s.chansRes), w.raw(s.ext), w.raw(s.email), w.raw(s.memsStatusMask);
+        serialAt = w.b.size();
+        w.boolean(false);
+        w.bstr(u"127.0.0.1 \u00e9");
+        portAt = w.b.size();
+        w.i2(502), w.ui1(7), w.boolean(false), w.ui4(19200), w.ui1(qd40SerialModeRadio);
+        markerAt = w.b.size();
+        w.u32(kExtentMarker), w.u32(1234), w.u32(5678);
+    }
 };
 
 TEST(Persistence, StreamRoundTripKeepsEveryByteAndSetting) {
@@ -53,32 +79,60 @@ TEST(Persistence, StreamRoundTripKeepsEveryByteAndSetting) {
     EXPECT_EQ(loaded, s);
 }
 
+TEST(Persistence, StreamHoldsItsItemsInTheirOrderWithTheirTypes) {
+    const CurrentStream expected;
+    VectorOutStream out;
+    ASSERT_TRUE(saveToStream(changedState(), out).isOk());
+    EXPECT_EQ(out.bytes(), expected.w.b);
+}
+
+TEST(Persistence, StreamValueOfAnotherTypeOrUnknownMarkerFailsTheLoad) {
+    struct Case {
+        const char* what;
+        size_t CurrentStream::*at;
+        uint16_t word;
+    };
+    const Case cases[] = {{"Serial as VT_I2", &CurrentStream::serialAt, kVtI2},
+                          {"Port as VT_UI4", &CurrentStream::portAt, kVtUi4},
+                          {"marker of a later layout", &CurrentStream::markerAt, 0x0400}};
+    const CtlState before = CtlState::defaults();
+    for (const Case& c : cases) {
+        CurrentStream bad;
+        le::setU16(bad.w.b, bad.*c.at, c.word);
+        CtlState s = before;
+        EXPECT_EQ(loadFromStream(bad.w.b, s).hr, E_INVALIDARG) << c.what;
+        EXPECT_EQ(s, before) << c.what;
+    }
+    CtlState s = before;
+    ASSERT_TRUE(loadFromStream(CurrentStream().w.b, s).isOk());
+    EXPECT_EQ(s, changedState());
+}
+
 TEST(Persistence, PropertyBagRoundTripUsesExactTypes) {
     const CtlState s = changedState();
     PropertyBag bag;
     saveToPropertyBag(s, bag);
-    const std::vector<std::string> expectedOrder = {"FileVersionMS",
-                                                    "FileVersionLS",
-                                                    "Cfg",
-                                                    "ChansResCfg",
-                                                    "Qd40ExtCfg",
-                                                    "EmailCfg",
-                                                    "MemsStatusMaskCfg",
-                                                    "Serial",
-                                                    "IpAddr",
-                                                    "Port",
-                                                    "OvixQd40SvrParams",
-                                                    "BaudRate",
-                                                    "MbAddr",
-                                                    "SerialMode",
-                                                    "_cx",
-                                                    "_cy"};
-    std::vector<std::string> names;
+    const std::vector<std::pair<std::string, uint16_t>> expected = {
+        {"FileVersionMS", kVtUi4},
+        {"FileVersionLS", kVtUi4},
+        {"Cfg", kVtByteArray},
+        {"ChansResCfg", kVtByteArray},
+        {"Qd40ExtCfg", kVtByteArray},
+        {"EmailCfg", kVtByteArray},
+        {"MemsStatusMaskCfg", kVtByteArray},
+        {"Serial", kVtBool},
+        {"IpAddr", kVtBstr},
+        {"Port", kVtI2},
+        {"OvixQd40SvrParams", kVtBool},
+        {"BaudRate", kVtUi4},
+        {"MbAddr", kVtUi1},
+        {"SerialMode", kVtUi1},
+        {"_cx", kVtUi4},
+        {"_cy", kVtUi4}};
+    std::vector<std::pair<std::string, uint16_t>> written;
     for (const auto& [n, v] : bag.items())
-        names.push_back(n);
-    EXPECT_EQ(names, expectedOrder);
-    EXPECT_EQ(bag.read("Port")->vt, kVtI2);
-    EXPECT_EQ(bag.read("MbAddr")->vt, kVtUi1);
+        written.emplace_back(n, v.vt);
+    EXPECT_EQ(written, expected);
 
     CtlState loaded = CtlState::defaults();
     ASSERT_TRUE(loadFromPropertyBag(bag, loaded).isOk());
@@ -193,7 +247,8 @@ TEST(Persistence, PropertyBagVersionRules) {
         {FileVersion::of(1, 8, 99, 1800), 4684, true, true, false, true, false, true},
     };
     for (const Case& c : cases) {
-        const CtlState src = changedState();
+        CtlState src = changedState();
+        cfg::Qd40ExtCfg(src.ext).setChanMnemonic(1, "Oven");
         PropertyBag bag;
         bag.write("FileVersionMS", PropValue::ui4(c.v.ms));
         bag.write("FileVersionLS", PropValue::ui4(c.v.ls));
@@ -227,9 +282,10 @@ TEST(Persistence, PropertyBagVersionRules) {
         EXPECT_EQ(s.conn.serialMode, c.serialMode ? qd40SerialModeUsb : qd40SerialModeStd)
             << c.v.toString();
         EXPECT_EQ(s.email == src.email, c.emailMasks) << c.v.toString();
-        EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).chanMnemonic(1) ==
-                      cfg::ConstQd40ExtCfg(src.ext).chanMnemonic(1),
-                  true);
+        // The channel texts come from ChansExtCfg or Qd40ExtCfg by version, else the default.
+        EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).chanMnemonic(1),
+                  c.chansExt || c.qd40Ext ? "Oven" : cfg::defaultMnemonic(1))
+            << c.v.toString();
         EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).moduleMnemonic() == "Furnace", c.qd40Ext)
             << c.v.toString();
 
