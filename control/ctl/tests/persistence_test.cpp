@@ -240,15 +240,25 @@ TEST(Persistence, PropertyBagVersionRules) {
     };
     const Case cases[] = {
         {FileVersion::of(0, 0, 99, 200), 4544, false, false, false, false, true, false},
+        {FileVersion::of(0, 0, 99, 299), 4544, false, false, false, false, true, false},
         {FileVersion::of(0, 0, 99, 300), 4544, true, false, false, false, true, false},
-        {FileVersion::of(0, 0, 99, 600), 4664, true, true, false, false, false, false},
+        {FileVersion::of(0, 0, 99, 399), 4544, true, false, false, false, true, false},
+        {FileVersion::of(0, 0, 99, 400), 4544, true, false, false, false, false, false},
+        {FileVersion::of(0, 0, 99, 499), 4544, true, false, false, false, false, false},
+        {FileVersion::of(0, 0, 99, 500), 4664, true, true, false, false, false, false},
         {FileVersion::of(0, 0, 99, 700), 4664, true, true, true, false, false, false},
-        {FileVersion::of(1, 0, 0, 0), 4684, true, true, false, true, false, false},
+        {FileVersion::of(0, 0, 99, 899), 4664, true, true, true, false, false, false},
+        {FileVersion::of(0, 0, 99, 900), 4684, true, true, false, true, false, false},
+        {FileVersion::of(1, 8, 99, 1799), 4684, true, true, false, true, false, false},
         {FileVersion::of(1, 8, 99, 1800), 4684, true, true, false, true, false, true},
     };
     for (const Case& c : cases) {
         CtlState src = changedState();
         cfg::Qd40ExtCfg(src.ext).setChanMnemonic(1, "Oven");
+        // Channel 1 stands at the same place in every record layout.
+        const cfg::LinPoint pts[] = {{0.f, 1.f}, {10.f, 2.f}};
+        cfg::FullCfgView(src.cfg).channel(1).setLinPoints(pts);
+        cfg::ChansResCfg(src.chansRes).setResol(1, 3);
         PropertyBag bag;
         bag.write("FileVersionMS", PropValue::ui4(c.v.ms));
         bag.write("FileVersionLS", PropValue::ui4(c.v.ls));
@@ -282,6 +292,7 @@ TEST(Persistence, PropertyBagVersionRules) {
         EXPECT_EQ(s.conn.serialMode, c.serialMode ? qd40SerialModeUsb : qd40SerialModeStd)
             << c.v.toString();
         EXPECT_EQ(s.email == src.email, c.emailMasks) << c.v.toString();
+        EXPECT_EQ(cfg::ConstChansResCfg(s.chansRes).resol(1), c.chansRes ? 3 : 6) << c.v.toString();
         // The channel texts come from ChansExtCfg or Qd40ExtCfg by version, else the default.
         EXPECT_EQ(cfg::ConstQd40ExtCfg(s.ext).chanMnemonic(1),
                   c.chansExt || c.qd40Ext ? "Oven" : cfg::defaultMnemonic(1))
