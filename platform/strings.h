@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <type_traits>
 
 namespace qd40::strings {
 
@@ -38,8 +39,12 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat(const char* fmt, va_list args);
 // printf-style formatting of a format known only at run time (a table text).
 std::string formatRuntime(const char* fmt, ...);
+// What printf can take: numbers, enumerations, C strings and pointers. An
+// object such as std::string would be undefined behaviour.
+template <class T>
+concept PrintfArgument = std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_pointer_v<T>;
 // Formats a text taken from a table; the format is checked at run time only.
-template <class... Args>
+template <PrintfArgument... Args>
 std::string formatText(const std::string& fmt, Args... args) {
     return formatRuntime(fmt.c_str(), args...);
 }

@@ -45,6 +45,13 @@ TEST(Strings, TablesGiveTextsByIdAndLanguage) {
     EXPECT_FALSE(table.text(3, Language::English));
 }
 
+template <class... Args>
+constexpr bool formattable = requires(Args... args) {
+    formatText(std::string(), args...);
+};
+static_assert(formattable<int, long, unsigned, double, const char*>);
+static_assert(!formattable<std::string>, "an object cannot go through printf");
+
 TEST(Strings, FormatsWithPrintfRules) {
     EXPECT_EQ(formatText(controlStrings().text(106, Language::English).value(), 1), "Chan01");
     EXPECT_EQ(formatText(controlStrings().text(106, Language::French).value(), 30), "Voie30");
