@@ -22,6 +22,10 @@ TEST(LeBytes, FieldsAtUnalignedOffsetsRoundTrip) {
     EXPECT_EQ(u32(b, 15), 0x7F7FFFFFu);
     EXPECT_EQ(f64(b, 19), -1.5);
     EXPECT_EQ(i16(b, 27), -2);
+    setI32(b, 3, -123456789);
+    EXPECT_EQ(i32(b, 3), -123456789);
+    EXPECT_EQ(b[3], 0xEB) << "-123456789 is 0xF8A432EB";
+    EXPECT_EQ(b[6], 0xF8);
 }
 
 TEST(LeBytes, FixedTextsStopAtNulAndAreCutToTheField) {
