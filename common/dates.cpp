@@ -33,7 +33,8 @@ void civilFromDays(int64_t z, int& year, int& month, int& day) {
 
 int daysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
+    if (month < 1 || month > 12)
+        return 0;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
@@ -81,16 +82,19 @@ std::optional<DateTime> fromOleDate(double date) {
     return dt;
 }
 
-uint32_t toSeconds2000(const DateTime& dt) {
+int64_t toSeconds2000Wide(const DateTime& dt) {
     const int64_t days = daysFromCivil(dt.year, dt.month, dt.day) - daysFromCivil(2000, 1, 1);
-    const int64_t s = days * 86400 + dt.hour * 3600 + dt.minute * 60 + dt.second;
-    return static_cast<uint32_t>(s);
+    return days * 86400 + dt.hour * 3600 + dt.minute * 60 + dt.second;
 }
 
-DateTime fromSeconds2000(uint32_t seconds) {
+DateTime fromSeconds2000Wide(int64_t seconds) {
     DateTime dt;
-    const int64_t days = seconds / 86400;
-    const int64_t rest = seconds % 86400;
+    int64_t days = seconds / 86400;
+    int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
     civilFromDays(days + daysFromCivil(2000, 1, 1), dt.year, dt.month, dt.day);
     dt.hour = static_cast<int>(rest / 3600);
     dt.minute = static_cast<int>(rest / 60 % 60);
@@ -98,15 +102,27 @@ DateTime fromSeconds2000(uint32_t seconds) {
     return dt;
 }
 
-double oleDateFromSeconds2000(uint32_t seconds) { return toOleDate(fromSeconds2000(seconds)); }
+uint32_t toSeconds2000(const DateTime& dt) {
+    return static_cast<uint32_t>(toSeconds2000Wide(dt));
+}
+
+DateTime fromSeconds2000(uint32_t seconds) {
+    return fromSeconds2000Wide(seconds);
+}
+
+double oleDateFromSeconds2000(uint32_t seconds) {
+    return toOleDate(fromSeconds2000(seconds));
+}
 
 std::optional<uint32_t> seconds2000FromOleDate(double date) {
     auto dt = fromOleDate(date);
-    if (!dt) return std::nullopt;
+    if (!dt)
+        return std::nullopt;
     const int64_t days = daysFromCivil(dt->year, dt->month, dt->day) - daysFromCivil(2000, 1, 1);
     int64_t s = days * 86400 + dt->hour * 3600 + dt->minute * 60 + dt->second +
                 (dt->millisecond >= 500 ? 1 : 0);
-    if (s < 0 || s > 0xFFFFFFFFLL) return std::nullopt;
+    if (s < 0 || s > 0xFFFFFFFFLL)
+        return std::nullopt;
     return static_cast<uint32_t>(s);
 }
 

@@ -35,8 +35,13 @@ std::optional<DateTime> fromOleDate(double date);
 
 // Module time: whole seconds since 2000-01-01 00:00:00.
 inline constexpr int64_t kSecondsFrom1970To2000 = 946684800;
+// The 32-bit count reaches 2136-02-07 06:28:15; later dates wrap.
 uint32_t toSeconds2000(const DateTime& dt);
 DateTime fromSeconds2000(uint32_t seconds);
+// The same count on 64 bits, for clocks that run past 2136 (a module clock
+// holds years up to 2255).
+int64_t toSeconds2000Wide(const DateTime& dt);
+DateTime fromSeconds2000Wide(int64_t seconds);
 
 double oleDateFromSeconds2000(uint32_t seconds);
 // Rounds to the nearest second; dates before 2000 or past the u32 range give nullopt.

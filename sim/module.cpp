@@ -375,7 +375,7 @@ std::optional<uint16_t> Module::holdingValue(int port, int a) {
     if (area == Area::Mailbox)
         return inputValue(port, a);
     if (area == Area::Clock) {
-        const DateTime d = fromSeconds2000(uint32_t(clockMs() / 1000));
+        const DateTime d = fromSeconds2000Wide(int64_t(clockMs() / 1000));
         if (a == 1015)
             return uint16_t(d.month | d.day << 8);
         if (a == 1016)
@@ -589,7 +589,7 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
         d.minute = w[2] >> 8;
         if (!d.isValid())
             return exception(f, kIllegalValue);
-        setClock(uint64_t(toSeconds2000(d)) * 1000);
+        setClock(uint64_t(toSeconds2000Wide(d)) * 1000);
         return okAnswer;
     }
     if (mailbox) {

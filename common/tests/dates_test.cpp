@@ -56,6 +56,14 @@ TEST(Dates, OleTimesRoundedToMidnightGoToTheNextDayAndTheRangeIsKept) {
         EXPECT_EQ(fromOleDate(c.ole), c.expected) << c.ole;
 }
 
+TEST(Dates, WideSecondsRunPastThe32BitCount) {
+    const DateTime last{2255, 12, 31, 23, 59, 59};
+    const int64_t s = toSeconds2000Wide(last);
+    EXPECT_GT(s, int64_t{0xFFFFFFFF});
+    EXPECT_EQ(fromSeconds2000Wide(s), last);
+    EXPECT_EQ(fromSeconds2000Wide(-1), (DateTime{1999, 12, 31, 23, 59, 59}));
+}
+
 TEST(Dates, Seconds2000AreExactAcrossLeapYears) {
     EXPECT_EQ(toSeconds2000({2000, 1, 1, 0, 0, 0}), 0u);
     EXPECT_EQ(toSeconds2000({2000, 3, 1, 0, 0, 0}), 60u * 86400u);

@@ -250,6 +250,9 @@ TEST_F(ModuleTest, ClockRegistersUseTheModuleEncoding) {
     m.advance(m.uptimeMs() + 2500);
     EXPECT_EQ(regs(m, kA, 1015, 3), (std::vector<uint16_t>{0x0101, 0x0A00, 0x0000}));
     EXPECT_EQ(writeN(m, kA, 1015, {0x200D, 0, 0}), 3);  // month 13
+    // The last second the clock registers can hold, past the 32-bit count.
+    ASSERT_EQ(writeN(m, kA, 1015, {0x1F0C, 0xFF17, 0x3B3B}), 0);  // 2255-12-31 23:59:59
+    EXPECT_EQ(regs(m, kA, 1015, 3), (std::vector<uint16_t>{0x1F0C, 0xFF17, 0x3B3B}));
 }
 
 // Decoded raw record.
