@@ -15,9 +15,11 @@ std::string Guid::toString() const {
 
 namespace {
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= '0' && c <= '9')
+        return c - '0';
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 }  // namespace
@@ -25,24 +27,29 @@ int hexValue(char c) {
 std::optional<Guid> Guid::parse(std::string_view text) {
     if (text.size() == 38 && text.front() == '{' && text.back() == '}')
         text = text.substr(1, 36);
-    if (text.size() != 36) return std::nullopt;
+    if (text.size() != 36)
+        return std::nullopt;
     uint8_t bytes[16];
     size_t pos = 0;
     for (int i = 0; i < 16; ++i) {
         if (pos == 8 || pos == 13 || pos == 18 || pos == 23) {
-            if (text[pos] != '-') return std::nullopt;
+            if (text[pos] != '-')
+                return std::nullopt;
             ++pos;
         }
         int hi = hexValue(text[pos]), lo = hexValue(text[pos + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
         bytes[i] = static_cast<uint8_t>(hi << 4 | lo);
         pos += 2;
     }
     Guid g;
-    g.data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+    g.data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     g.data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
     g.data3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
-    for (int i = 0; i < 8; ++i) g.data4[i] = bytes[8 + i];
+    for (int i = 0; i < 8; ++i)
+        g.data4[i] = bytes[8 + i];
     return g;
 }
 

@@ -7,7 +7,9 @@ namespace qd40 {
 
 using HRESULT = int32_t;
 
-constexpr HRESULT hr(uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT hr(uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -33,8 +35,12 @@ inline constexpr HRESULT qd40CtlErrHigherQd40CtlVerRequired = hr(0x80042402);
 // The transport's mapping of a module's refusal of a write (MODBUS exception 4).
 inline constexpr HRESULT qd40TransportErrWriteRefused = hr(0x80048203);
 
-constexpr bool succeeded(HRESULT h) { return h >= 0; }
-constexpr bool failed(HRESULT h) { return h < 0; }
+constexpr bool succeeded(HRESULT h) {
+    return h >= 0;
+}
+constexpr bool failed(HRESULT h) {
+    return h < 0;
+}
 
 constexpr HRESULT moduleErrorResult(unsigned moduleCode) {
     return qd40ErrExceptionCode + static_cast<HRESULT>(moduleCode);

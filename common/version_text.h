@@ -11,7 +11,9 @@ namespace qd40 {
 // True for a well-formed version text: one letter, a point and two digits.
 bool isVersionText(std::string_view text);
 // True when the text marks a test build or test format (it begins with "Z").
-inline bool isTestVersion(std::string_view text) { return !text.empty() && text[0] == 'Z'; }
+inline bool isTestVersion(std::string_view text) {
+    return !text.empty() && text[0] == 'Z';
+}
 // Ordinal comparison, character by character, as the module versions are compared.
 inline std::strong_ordering compareVersionTexts(std::string_view a, std::string_view b) {
     const int c = a.compare(b);

@@ -17,8 +17,10 @@ constexpr const char* kStringPrefix = "sz:";
 QString groupPath(const std::string& key) {
     QString path = QString::fromStdString(key);
     path.replace('\\', '/');
-    while (path.endsWith('/')) path.chop(1);
-    while (path.startsWith('/')) path.remove(0, 1);
+    while (path.endsWith('/'))
+        path.chop(1);
+    while (path.startsWith('/'))
+        path.remove(0, 1);
     return path;
 }
 
@@ -40,7 +42,8 @@ RegistryStore::RegistryStore() : RegistryStore(defaultRoot()) {}
 RegistryStore::RegistryStore(std::filesystem::path root) : root_(std::move(root)) {}
 
 std::filesystem::path RegistryStore::defaultRoot() {
-    if (const char* r = std::getenv("OVIX_REGISTRY"); r && *r) return r;
+    if (const char* r = std::getenv("OVIX_REGISTRY"); r && *r)
+        return r;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
         return std::filesystem::path(x) / "ovix" / "registry";
     const char* home = std::getenv("HOME");
@@ -49,9 +52,12 @@ std::filesystem::path RegistryStore::defaultRoot() {
 
 std::filesystem::path RegistryStore::hiveFile(Hive hive) const {
     switch (hive) {
-        case Hive::LocalMachine: return root_ / "HKEY_LOCAL_MACHINE.ini";
-        case Hive::CurrentUser: return root_ / "HKEY_CURRENT_USER.ini";
-        case Hive::ClassesRoot: return root_ / "HKEY_CLASSES_ROOT.ini";
+        case Hive::LocalMachine:
+            return root_ / "HKEY_LOCAL_MACHINE.ini";
+        case Hive::CurrentUser:
+            return root_ / "HKEY_CURRENT_USER.ini";
+        case Hive::ClassesRoot:
+            return root_ / "HKEY_CLASSES_ROOT.ini";
     }
     return root_ / "unknown.ini";
 }
@@ -70,7 +76,8 @@ std::optional<QString> rawValue(const RegistryStore& store, Hive hive, const std
                                 const std::string& name) {
     auto s = open(store, hive, false);
     const QVariant v = s->value(valuePath(key, name));
-    if (!v.isValid()) return std::nullopt;
+    if (!v.isValid())
+        return std::nullopt;
     return v.toString();
 }
 }  // namespace
@@ -78,17 +85,20 @@ std::optional<QString> rawValue(const RegistryStore& store, Hive hive, const std
 std::optional<uint32_t> RegistryStore::getDword(Hive hive, const std::string& key,
                                                 const std::string& name) const {
     auto raw = rawValue(*this, hive, key, name);
-    if (!raw || !raw->startsWith(kDwordPrefix)) return std::nullopt;
+    if (!raw || !raw->startsWith(kDwordPrefix))
+        return std::nullopt;
     bool ok = false;
     const qulonglong v = raw->mid(int(std::strlen(kDwordPrefix))).toULongLong(&ok);
-    if (!ok || v > 0xFFFFFFFFull) return std::nullopt;
+    if (!ok || v > 0xFFFFFFFFull)
+        return std::nullopt;
     return static_cast<uint32_t>(v);
 }
 
 std::optional<std::string> RegistryStore::getString(Hive hive, const std::string& key,
                                                     const std::string& name) const {
     auto raw = rawValue(*this, hive, key, name);
-    if (!raw || !raw->startsWith(kStringPrefix)) return std::nullopt;
+    if (!raw || !raw->startsWith(kStringPrefix))
+        return std::nullopt;
     return raw->mid(int(std::strlen(kStringPrefix))).toStdString();
 }
 
@@ -109,7 +119,8 @@ bool RegistryStore::setString(Hive hive, const std::string& key, const std::stri
 bool RegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name) {
     auto s = open(*this, hive, true);
     const QString path = valuePath(key, name);
-    if (!s->contains(path)) return false;
+    if (!s->contains(path))
+        return false;
     s->remove(path);
     return synced(*s);
 }
@@ -119,7 +130,8 @@ bool RegistryStore::deleteKey(Hive hive, const std::string& key) {
     // would wipe every key of the hive at once.
     if (groupPath(key).isEmpty())
         return false;
-    if (!keyExists(hive, key)) return false;
+    if (!keyExists(hive, key))
+        return false;
     auto s = open(*this, hive, true);
     s->remove(groupPath(key));
     return synced(*s);
@@ -132,7 +144,8 @@ bool RegistryStore::keyExists(Hive hive, const std::string& key) const {
 }
 
 bool RegistryStore::createKey(Hive hive, const std::string& key) {
-    if (keyExists(hive, key)) return true;
+    if (keyExists(hive, key))
+        return true;
     auto s = open(*this, hive, true);
     s->setValue(valuePath(key, kKeyMarker), QString("1"));
     return synced(*s);
@@ -142,7 +155,8 @@ std::vector<std::string> RegistryStore::subKeys(Hive hive, const std::string& ke
     auto s = open(*this, hive, false);
     s->beginGroup(groupPath(key));
     std::vector<std::string> out;
-    for (const QString& g : s->childGroups()) out.push_back(g.toStdString());
+    for (const QString& g : s->childGroups())
+        out.push_back(g.toStdString());
     return out;
 }
 
@@ -151,7 +165,8 @@ std::vector<std::string> RegistryStore::valueNames(Hive hive, const std::string&
     s->beginGroup(groupPath(key));
     std::vector<std::string> out;
     for (const QString& k : s->childKeys()) {
-        if (k == kKeyMarker) continue;
+        if (k == kKeyMarker)
+            continue;
         out.push_back(k == kDefaultValueName ? std::string() : k.toStdString());
     }
     return out;

@@ -26,10 +26,13 @@ public:
 
     // Key paths use backslashes ("Software\\Ovix Servers\\OvixQd40Svr"); an
     // empty value name stands for the key's default value.
-    std::optional<uint32_t> getDword(Hive hive, const std::string& key, const std::string& name) const;
-    std::optional<std::string> getString(Hive hive, const std::string& key, const std::string& name) const;
+    std::optional<uint32_t> getDword(Hive hive, const std::string& key,
+                                     const std::string& name) const;
+    std::optional<std::string> getString(Hive hive, const std::string& key,
+                                         const std::string& name) const;
     bool setDword(Hive hive, const std::string& key, const std::string& name, uint32_t value);
-    bool setString(Hive hive, const std::string& key, const std::string& name, const std::string& value);
+    bool setString(Hive hive, const std::string& key, const std::string& name,
+                   const std::string& value);
     bool deleteValue(Hive hive, const std::string& key, const std::string& name);
     // Removes the key with its values and sub-keys; the hive itself (an empty
     // path) is refused.

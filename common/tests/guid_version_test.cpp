@@ -13,14 +13,17 @@ TEST(Guid, TextFormRoundTrips) {
     EXPECT_EQ(g->data4[0], 0x96);
     EXPECT_EQ(g->toString(), "{A433D528-4DC0-4DB7-9603-BC58A648765C}");
     EXPECT_EQ(Guid::parse("A433D528-4DC0-4DB7-9603-BC58A648765C"), g);
-    for (const char* bad : {"", "{A433D528-4DC0-4DB7-9603-BC58A648765}", "{A433D528x4DC0-4DB7-9603-BC58A648765C}",
-                            "{G433D528-4DC0-4DB7-9603-BC58A648765C}"})
+    for (const char* bad :
+         {"", "{A433D528-4DC0-4DB7-9603-BC58A648765}", "{A433D528x4DC0-4DB7-9603-BC58A648765C}",
+          "{G433D528-4DC0-4DB7-9603-BC58A648765C}"})
         EXPECT_FALSE(Guid::parse(bad)) << bad;
 }
 
 TEST(VersionText, ShapeAndOrdinalOrder) {
-    for (const char* good : {"A.00", "B.10", "Z.99"}) EXPECT_TRUE(isVersionText(good)) << good;
-    for (const char* bad : {"", "A.0", "A03", "1.00", "A.0x", "A.000"}) EXPECT_FALSE(isVersionText(bad)) << bad;
+    for (const char* good : {"A.00", "B.10", "Z.99"})
+        EXPECT_TRUE(isVersionText(good)) << good;
+    for (const char* bad : {"", "A.0", "A03", "1.00", "A.0x", "A.000"})
+        EXPECT_FALSE(isVersionText(bad)) << bad;
     EXPECT_TRUE(compareVersionTexts("A.00", "Z.00") < 0);
     EXPECT_TRUE(compareVersionTexts("B.09", "B.10") < 0);
     EXPECT_TRUE(compareVersionTexts("", "A.00") < 0);

@@ -31,7 +31,8 @@ TEST_F(RegistryTest, TypedValuesRoundTripAndKeepTheirType) {
     EXPECT_EQ(again.getDword(Hive::LocalMachine, key, "BaudRate1"), 19200u);
     EXPECT_EQ(again.getString(Hive::LocalMachine, key, "Device1"), "/dev/ttyUSB0");
     EXPECT_EQ(again.getString(Hive::LocalMachine, key, ""), "default value");
-    EXPECT_FALSE(again.getString(Hive::LocalMachine, key, "BaudRate1")) << "a DWORD is not a string";
+    EXPECT_FALSE(again.getString(Hive::LocalMachine, key, "BaudRate1"))
+        << "a DWORD is not a string";
     EXPECT_FALSE(again.getDword(Hive::CurrentUser, key, "BaudRate1")) << "hives are separate";
 }
 

@@ -24,7 +24,10 @@ TEST(Strings, LanguageFollowsTheFirstLocaleVariableSet) {
     };
     for (const auto& c : cases) {
         auto set = [](const char* name, const char* v) {
-            if (v) ::setenv(name, v, 1); else ::unsetenv(name);
+            if (v)
+                ::setenv(name, v, 1);
+            else
+                ::unsetenv(name);
         };
         set("LC_ALL", c.lcAll);
         set("LC_MESSAGES", c.lcMessages);
