@@ -111,8 +111,11 @@ TEST(StringTables, ControlMessagesFormat) {
     const auto& t = strings::controlStrings();
     EXPECT_EQ(strings::formatText(*t.text(515, Language::English), 30),
               "Channels Numbers must be in the range of 1 and 30");
-    EXPECT_EQ(strings::formatText(*t.text(521, Language::French), 100000L, 100001L),
+    EXPECT_EQ(strings::formatText(*t.text(521, Language::English), 100000L, 100001L),
               "100000 records all in all as a maximum for all memory blocks (at present: 100001)");
+    EXPECT_EQ(strings::formatText(*t.text(521, Language::French), 100000L, 100001L),
+              "100000 enregistrements au maximum pour l'ensemble des blocs mémoire "
+              "(actuellement: 100001)");
     EXPECT_EQ(strings::formatText(*t.text(167, Language::English), 11), "11 points as a maximum");
     EXPECT_EQ(t.text(174, Language::English), "Auto");
 }
