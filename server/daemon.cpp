@@ -198,14 +198,8 @@ int runDaemon(const DaemonOptions& options) {
 
     const auto socket = *dir / activation::kSocketName;
     try {
-        // A socket left by a dead daemon is replaced.
-        std::error_code ignored;
-        std::filesystem::remove(socket, ignored);
-        auto addr =
-            io.provider->getNetwork().parseAddress("unix:" + socket.string()).wait(io.waitScope);
-        auto receiver = addr->listen();
-        ::chmod(socket.c_str(), 0600);
-        daemon.listen(kj::mv(receiver));
+        // The TCP port first: clients take the Unix socket as the sign that
+        // the daemon is ready, so every endpoint must be open by then.
         if (options.listen) {
             std::string host;
             uint16_t port = 0;
@@ -217,6 +211,14 @@ int runDaemon(const DaemonOptions& options) {
             daemon.listen(tcp->listen());
             say("listening on " + host + ":" + std::to_string(port));
         }
+        // A socket left by a dead daemon is replaced.
+        std::error_code ignored;
+        std::filesystem::remove(socket, ignored);
+        auto addr =
+            io.provider->getNetwork().parseAddress("unix:" + socket.string()).wait(io.waitScope);
+        auto receiver = addr->listen();
+        ::chmod(socket.c_str(), 0600);
+        daemon.listen(kj::mv(receiver));
     } catch (const kj::Exception& e) {
         say(std::string("cannot listen: ") + e.getDescription().cStr());
         return 1;
