@@ -28,10 +28,11 @@ bool validChannel(int channel) {
 // comes from a division or from the product by the reciprocal (a test checks
 // every second of a day on each side of the 2^16-day binade), so the cheaper
 // product is used.
-double oleDateOf(int64_t seconds2000) {
-    const int64_t days = seconds2000 / 86400;
-    const int64_t rest = seconds2000 % 86400;
-    return static_cast<double>(kOleDay2000 + days) + static_cast<double>(rest) * (1.0 / 86400.0);
+double oleDateOf(uint64_t seconds2000) {
+    const uint64_t days = seconds2000 / 86400;
+    const uint64_t rest = seconds2000 - days * 86400;
+    return static_cast<double>(kOleDay2000 + static_cast<int64_t>(days)) +
+           static_cast<double>(static_cast<int64_t>(rest)) * (1.0 / 86400.0);
 }
 
 void appendMs(std::string& out, char separator, int ms) {
@@ -129,24 +130,21 @@ size_t CExplBloc::AppendRawRecords(std::span<const uint8_t> raw, size_t count) {
     records.resize(first + count);
     _tExplRecord* out = records.data() + first;
     // Every call starts from 2000-01-01 00:00:00.000.
-    int64_t baseSeconds = 0;
+    uint64_t baseSeconds = 0;
     uint32_t baseMs = 0;
-    // Records of one cycle mostly share their second: its date is kept.
-    int64_t lastSeconds = -1;
-    double lastDate = 0;
     const uint8_t* p = raw.data();
     for (size_t i = 0; i < count; ++i, p += 8) {
         const uint16_t w0 = static_cast<uint16_t>(p[0] | p[1] << 8);
         const uint16_t w1 = static_cast<uint16_t>(p[2] | p[3] << 8);
         const uint32_t payload =
             uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
-        int64_t seconds;
+        uint64_t seconds;
         uint32_t ms;
         if ((w0 >> 14) == kDateRecord) {
             // A millisecond word of 1000 or more (never sent by a sound
             // module) carries into the seconds, so that the stored
             // milliseconds stay 0..999.
-            seconds = static_cast<int64_t>(payload) + w1 / 1000;
+            seconds = uint64_t{payload} + w1 / 1000u;
             ms = w1 % 1000u;
             baseSeconds = seconds;
             baseMs = ms;
@@ -157,11 +155,7 @@ size_t CExplBloc::AppendRawRecords(std::span<const uint8_t> raw, size_t count) {
         }
         _tExplRecord& r = out[i];
         r.setFlags(static_cast<uint16_t>(w0 & ~0x3000u));
-        if (seconds != lastSeconds) {
-            lastSeconds = seconds;
-            lastDate = oleDateOf(seconds);
-        }
-        r.setDate(lastDate);
+        r.setDate(oleDateOf(seconds));
         r.setMs(static_cast<uint16_t>(ms));
         r.setPayload(payload);
     }
