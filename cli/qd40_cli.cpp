@@ -1100,6 +1100,19 @@ bool isHelp(const std::string& w) {
     return w == "--help" || w == "-h";
 }
 
+// The exit code of a run once its output is flushed: output that could not
+// be written (a closed pipe, a full disk) fails the run like any other error.
+int finishRun(Status st, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (st && !out)
+        st = Status::failure(E_FAIL, "cannot write to the output");
+    if (st)
+        return 0;
+    err << format("error 0x%08X: ", static_cast<unsigned>(st.hr)) << oneLine(st.error.description)
+        << std::endl;
+    return 1;
+}
+
 }  // namespace
 
 int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -1131,7 +1144,7 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (st && help) {
         if (command) {
             out << commandHelp(*command);
-            return 0;
+            return finishRun(Status::ok(), out, err);
         }
         // A group name ("clock --help") lists its commands.
         std::string group;
@@ -1140,7 +1153,7 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 if (std::string(c.name).rfind(words[0] + " ", 0) == 0)
                     group += commandHelp(c) + "\n";
         out << (group.empty() ? generalHelp() : group);
-        return 0;
+        return finishRun(Status::ok(), out, err);
     }
     if (st && words.empty())
         st = usage("no command given (see qd40 --help)");
@@ -1155,12 +1168,7 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (st)
             st = closed;
     }
-    if (st)
-        return 0;
-    out.flush();
-    err << format("error 0x%08X: ", static_cast<unsigned>(st.hr)) << oneLine(st.error.description)
-        << std::endl;
-    return 1;
+    return finishRun(st, out, err);
 }
 
 }  // namespace qd40::cli

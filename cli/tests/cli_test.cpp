@@ -527,6 +527,18 @@ TEST_F(CliTest, ProgramClosesTheModuleWhenAScanIsInterrupted) {
     modbus_free(other);
 }
 
+// Output that cannot be written fails the run, after the command itself.
+TEST_F(CliTest, UnwritableOutputIsAnError) {
+    start();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"status", "--help"}, {"--tcp", tcp(), "status"}}) {
+        std::ostringstream out, err;
+        out.setstate(std::ios::badbit);
+        EXPECT_EQ(runQd40(args, out, err, context), 1) << args.back();
+        EXPECT_EQ(err.str(), "error 0x80004005: cannot write to the output\n") << args.back();
+    }
+}
+
 TEST_F(CliTest, ProgramExitCodesAndHelp) {
     start();
     Result r = runProgram({"--tcp", tcp(), "status"}, folder);
