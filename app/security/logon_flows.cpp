@@ -164,7 +164,9 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
             continue;
         }
         // The new password is only announced, audited and used once it is in
-        // the store; otherwise the old one stays, here and there.
+        // the store; otherwise the old one stays, here and there. A save that
+        // failed part-way may have stored the new password: the old state is
+        // written back, as far as the store takes it.
         bool recorded =
             user.changePassword(entry->newPassword, clock_.now(), settings_.pwdDaysValid, hasher_);
         if (recorded) {
@@ -173,6 +175,8 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
             slot = user;
             recorded = save();
             slot = before;
+            if (!recorded)
+                (void)save();  // the failure is shown just below
         }
         if (!recorded) {
             show(text::kPasswordNotRecorded, {user.name});
@@ -224,8 +228,10 @@ bool CUserRights::DeleteUser(const std::string& name) {
     const CUser removed = users_[static_cast<size_t>(found->index)];
     users_.erase(users_.begin() + found->index);
     if (!saveOrSay()) {
-        // Still in the store, so still declared.
+        // Still declared; the store, which may hold part of the deletion, is
+        // written back as far as it can be.
         users_.insert(users_.begin() + found->index, removed);
+        (void)save();  // its failure was just shown
         return false;
     }
     WriteAuditEvent(AuditEvent::USER_DELETE, {deleted});

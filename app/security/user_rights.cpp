@@ -39,7 +39,8 @@ std::string upper(const std::string& text) {
         return QString::fromStdString(text).toUpper().toStdString();
     std::string out = text;
     for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
 

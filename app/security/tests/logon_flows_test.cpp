@@ -241,6 +241,7 @@ class FailingStore : public settings::SettingsStore {
 public:
     explicit FailingStore(settings::SettingsStore& inner) : inner_(inner) {}
     bool failWrites = false;
+    std::string failSection;  // writes to this section alone fail
     int readInt(const std::string& s, const std::string& e, int def) const override {
         return inner_.readInt(s, e, def);
     }
@@ -249,11 +250,11 @@ public:
         return inner_.readString(s, e, def);
     }
     bool writeInt(const std::string& s, const std::string& e, int v) override {
-        return !failWrites && inner_.writeInt(s, e, v);
+        return !failWrites && s != failSection && inner_.writeInt(s, e, v);
     }
     bool writeString(const std::string& s, const std::optional<std::string>& e,
                      const std::optional<std::string>& v) override {
-        return !failWrites && inner_.writeString(s, e, v);
+        return !failWrites && s != failSection && inner_.writeString(s, e, v);
     }
 
 private:
@@ -296,6 +297,19 @@ TEST_F(LogonTest, ANewPasswordThatCannotBeStoredIsNotAnnouncedAndTheOldOneStays)
     auto again = make();  // the store still holds the old password
     again->load();
     EXPECT_TRUE(again->users()[0].checkPassword("current1", again->hasher()));
+
+    // A save that fails part-way (the user records written, the settings
+    // not) leaves the old password in the store too, as announced.
+    failing.failWrites = false;
+    failing.failSection = "Settings";
+    prompter.shown.clear();
+    prompter.passwords = {PasswordEntry{"current1", "fresh1", "fresh1"}};
+    EXPECT_FALSE(rights->ChangePassword("Jane Doe", false));
+    EXPECT_EQ(prompter.shownIds(), (std::vector<int>{text::kPasswordNotRecorded}));
+    auto fresh = make();
+    fresh->load();
+    EXPECT_TRUE(fresh->users()[0].checkPassword("current1", fresh->hasher()));
+    EXPECT_FALSE(fresh->users()[0].checkPassword("fresh1", fresh->hasher()));
 }
 
 TEST_F(LogonTest, ASaveThatFailsIsShownAndADeletedUserStaysDeclared) {
