@@ -456,11 +456,18 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
         status = Status::failure(kErrConnect, s.device + ": " + std::strerror(errno));
         return nullptr;
     }
-    // One master per serial line: a line another daemon or program holds is
-    // refused, as a serial port is opened exclusively, rather than mixing two
-    // conversations on one wire.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        status = Status::failure(kErrConnect, s.device + ": in use by another program");
+    // One master per serial line: a line that another daemon, or another
+    // program that locks it the same way (an advisory flock), holds is
+    // refused rather than mixing two conversations on one wire.
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+        status = Status::failure(
+            kErrConnect,
+            s.device + (errno == EWOULDBLOCK
+                            ? ": in use by another program"
+                            : ": cannot be locked (" + std::string(std::strerror(errno)) + ")"));
         ::close(fd);
         return nullptr;
     }
