@@ -48,9 +48,9 @@ TEST(Dates, OleTimesRoundedToMidnightGoToTheNextDayAndTheRangeIsKept) {
         {0.9999999999, DateTime{1899, 12, 31, 0, 0, 0}},
         {-2.0000000001, DateTime{1899, 12, 28, 0, 0, 0}},
         {-657434.9999, DateTime{100, 1, 1, 23, 59, 51, 360}},
-        {-657435.0, std::nullopt},           // before 0100-01-01
-        {2958466.0, std::nullopt},           // past 9999-12-31
-        {2958465.9999999999, std::nullopt},  // rounds to 10000-01-01
+        {-657435.0, std::nullopt},          // before 0100-01-01
+        {2958466.0, std::nullopt},          // past 9999-12-31
+        {2958465.999999999, std::nullopt},  // rounds to 10000-01-01
     };
     for (const auto& c : cases)
         EXPECT_EQ(fromOleDate(c.ole), c.expected) << c.ole;

@@ -26,7 +26,8 @@ using Clock = std::chrono::steady_clock;
 using Pdu = std::vector<uint8_t>;
 
 // Reads exactly `n` bytes within `ms`; false on silence or close.
-bool readExactly(int fd, uint8_t* out, size_t n, int ms) {
+// False on a time-out or when the peer closed (then *closed is set).
+bool readExactly(int fd, uint8_t* out, size_t n, int ms, bool* closed = nullptr) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
     size_t done = 0;
     while (done < n) {
@@ -36,8 +37,11 @@ bool readExactly(int fd, uint8_t* out, size_t n, int ms) {
         if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
             return false;
         const ssize_t r = ::read(fd, out + done, n - done);
-        if (r <= 0)
+        if (r <= 0) {
+            if (closed)
+                *closed = true;
             return false;
+        }
         done += size_t(r);
     }
     return true;
@@ -82,11 +86,17 @@ private:
                 fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         while (!stop_ && fd >= 0) {
             uint8_t head[7];
-            if (!readExactly(fd, head, 7, 50))
+            bool closed = false;
+            if (!readExactly(fd, head, 7, 50, &closed)) {
+                if (closed)
+                    break;
                 continue;
+            }
             const size_t len = size_t(head[4] << 8 | head[5]);
+            if (len < 2)
+                break;
             Pdu pdu(len - 1);
-            if (len < 2 || !readExactly(fd, pdu.data(), pdu.size(), 1000))
+            if (!readExactly(fd, pdu.data(), pdu.size(), 1000))
                 break;
             {
                 std::lock_guard lock(mutex_);
