@@ -190,13 +190,19 @@ TEST(TcpLine, UnitIdentifiersTheProtocolCannotCarryAreRefusedNotRedirected) {
     EXPECT_THAT(peer.units(), ::testing::ElementsAre(17, 255));
 }
 
-TEST(RtuLine, ASerialLineHasOneMasterAtATime) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+// The master side of a new pseudo-terminal and the path of its slave side.
+void openPseudoTerminal(int& master, std::string& slavePath) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
+    slavePath = ::ptsname(master);
+}
+
+TEST(RtuLine, ASerialLineHasOneMasterAtATime) {
+    int master = -1;
     LineSettings s;
-    s.device = ::ptsname(master);
+    ASSERT_NO_FATAL_FAILURE(openPseudoTerminal(master, s.device));
     Status st;
     auto first = openRtuLine(s, st);
     ASSERT_TRUE(first) << st.error.description;
@@ -210,12 +216,9 @@ TEST(RtuLine, ASerialLineHasOneMasterAtATime) {
 }
 
 TEST(RtuLine, ALineThatKeepsSendingEndsTheAnswerAsABadFrame) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    int master = -1;
     LineSettings s;
-    s.device = ::ptsname(master);
+    ASSERT_NO_FATAL_FAILURE(openPseudoTerminal(master, s.device));
     s.baudRate = 115200;
     s.cabling = kWires4;
     s.retries = 0;
