@@ -97,11 +97,9 @@ bool usableImage(const Variant& v, size_t size) {
     return v.isArray() && (et & 0x11) != 0 && v.data.size() >= size;
 }
 
-// The acquisition words of the full record (acquisition word, channels to
-// scan, acquisition and auxiliary periods): the bytes before the channels.
+// The acquisition words of the full record, one image of 5 registers.
 std::span<uint8_t> acqPart(std::span<uint8_t> fullCfg) {
-    constexpr size_t kFirst = 2;
-    return fullCfg.subspan(kFirst, cfg::FullCfgView::kChannelsOffset - kFirst);
+    return fullCfg.subspan(cfg::FullCfgView::kAcqWordsOffset, cfg::FullCfgView::kAcqWordsSize);
 }
 
 // The four limit masks of global alarm g (1 or 2), one image of 8 registers.

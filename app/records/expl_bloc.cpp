@@ -68,11 +68,11 @@ void CExplBloc::setConfigSnapshot(std::span<const uint8_t, kFullCfgSize> fullCfg
         const auto channel = full.channel(n).bytes();
         std::copy(channel.begin(), channel.end(), chanCfg.begin() + channelOffset(n));
     }
-    const bool haveResolutions = chansRes.size() >= kChansResSize;
-    for (int n = 1; n <= kChannels; ++n) {
-        resolutions[n - 1] = haveResolutions
-                                 ? cfg::ConstChansResCfg(chansRes.first(kChansResSize)).resol(n)
-                                 : kAutoResolution;
+    resolutions.fill(kAutoResolution);
+    if (chansRes.size() >= kChansResSize) {
+        const cfg::ConstChansResCfg res(chansRes.first(kChansResSize));
+        for (int n = 1; n <= kChannels; ++n)
+            resolutions[n - 1] = res.resol(n);
     }
     std::copy(ext.begin(), ext.end(), extCfg.begin());
 }

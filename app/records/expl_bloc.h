@@ -86,10 +86,9 @@ class CExplBloc {
 public:
     static constexpr int kChannels = 30;
     static constexpr size_t kMemCfgSize = cfg::kMemBlockCfgSize;
-    // The acquisition words of the full record: acquisition word, channels
-    // to scan, acquisition and auxiliary periods.
-    static constexpr size_t kAcqPartOffset = 2;
-    static constexpr size_t kAcqPartSize = 10;
+    // The acquisition words of the full record.
+    static constexpr size_t kAcqPartOffset = cfg::ConstFullCfgView::kAcqWordsOffset;
+    static constexpr size_t kAcqPartSize = cfg::ConstFullCfgView::kAcqWordsSize;
     static constexpr size_t kChannelCfgSize = cfg::kChannelCfgSize;
     static constexpr size_t kExtCfgSize = cfg::kQd40ExtCfgSize;
     static constexpr size_t kFullCfgSize = cfg::kFullCfgSize;

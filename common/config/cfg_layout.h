@@ -375,7 +375,11 @@ class BasicFullCfgView : public detail::View<Byte, kFullCfgSize> {
 
 public:
     using Base::Base;
+    // The acquisition words (acquisition word, channels to scan, acquisition
+    // and auxiliary periods) stand together before the channels.
+    static constexpr size_t kAcqWordsOffset = 2;
     static constexpr size_t kChannelsOffset = 12;
+    static constexpr size_t kAcqWordsSize = kChannelsOffset - kAcqWordsOffset;
     static constexpr size_t kMemBlocksOffset = 4332;
     static constexpr size_t kGlobalAlarm1Offset = 4652;
     static constexpr size_t kGlobalAlarm2Offset = 4668;
