@@ -9,6 +9,7 @@
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
+#include "common/raw_record.h"
 #include "platform/strings.h"
 #include "qd40svr_version.h"
 #include "server/qd40_errors.h"
@@ -24,6 +25,8 @@ constexpr int kReadChunk = 125;
 constexpr int kWriteChunk = 100;
 constexpr int kMaxEventsPerRequest = 48;
 constexpr int kMaxRecordsPerRequest = 49;
+// Readings of a batch that looks foreign before the read fails.
+constexpr int kForeignBatchRetries = 2;
 constexpr uint32_t kDefaultCapacity = 12000;
 
 constexpr int kRangesPerFunction[8] = {1, 5, 2, 5, 1, 13, 14, 1};
@@ -88,6 +91,30 @@ std::string versionText(uint16_t word) {
     if ((word >> 8) == 0)
         return {};
     return strings::format("%c.%02d", char(word >> 8), int(word & 0xFF));
+}
+
+// Whether an answer to command 11 can be this read's own. The mailbox is
+// shared by every master of the module and its answer carries no request
+// identifier: another master's command between ours and our answer read
+// leaves its own records there. What the answer allows to check: its length
+// (whole records, as many as asked, or fewer when the block ends) and the
+// channel of each measurement record against the block's stored channels.
+enum class BatchCheck { Full, Last, Foreign };
+
+BatchCheck checkBatch(std::span<const uint16_t> answer, uint32_t asked, uint32_t channels) {
+    if (answer.size() % module::kRawRecordWords != 0 ||
+        answer.size() > size_t(asked) * module::kRawRecordWords)
+        return BatchCheck::Foreign;
+    for (size_t i = 0; i < answer.size(); i += module::kRawRecordWords) {
+        const auto type = module::recordType(answer[i]);
+        if (type != module::RecordType::Measurement && type != module::RecordType::MeasurementError)
+            continue;
+        const int channel = module::recordChannel(answer[i]);
+        if (channel < 1 || channel > module::kChannelCount || !(channels >> (channel - 1) & 1))
+            return BatchCheck::Foreign;
+    }
+    return answer.size() == size_t(asked) * module::kRawRecordWords ? BatchCheck::Full
+                                                                    : BatchCheck::Last;
 }
 
 // An input image: a one-dimension array whose element type has bit 0 or bit
@@ -1147,25 +1174,45 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
         return fail(kMsgInvalidMemory, E_INVALIDARG, kIidIOvix);
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
+    // The block's stored channels: a measurement record of another channel
+    // cannot be one of its own.
+    uint32_t channels = 0;
+    if (dwQty > 0) {
+        std::vector<uint8_t> blockCfg;
+        if (Status st = readImage(byDevAddr, reg::kMemoryBase + 16 * byMemNum,
+                                  cfg::kMemBlockCfgSize, blockCfg, *pnErrCode);
+            !st)
+            return fail(st, kIidIOvix);
+        channels = cfg::ConstMemBlockCfg(blockCfg).chansToRecord();
+    }
     std::vector<uint8_t> records;
-    records.reserve(size_t(std::min<uint32_t>(dwQty, 1u << 20)) * 8);
+    records.reserve(size_t(std::min<uint32_t>(dwQty, 1u << 20)) * module::kRawRecordSize);
     uint32_t read = 0, first = dwFirst;
     std::vector<uint16_t> answer;
-    while (read < dwQty) {
+    bool last = false;
+    while (read < dwQty && !last) {
         const uint32_t batch = std::min<uint32_t>(dwQty - read, kMaxRecordsPerRequest);
         const uint16_t block[] = {
             kCmdReadRecords, 4, byMemNum, uint16_t(first), uint16_t(first >> 16), uint16_t(batch)};
-        Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
-        if (st)
-            st = readAnswer(byDevAddr, answer, *pnErrCode);
-        if (!st)
-            return fail(st, kIidIOvix);  // the partial result is dropped
-        // Records beyond the quantity asked are dropped; a batch that brings
-        // none ends the reading with what has been read.
-        const uint32_t got = std::min<uint32_t>(uint32_t(answer.size() / 4), dwQty - read);
-        if (got == 0)
-            break;
-        const auto bytes = wordsToBytes(std::span(answer).first(size_t(got) * 4));
+        BatchCheck check = BatchCheck::Foreign;
+        for (int attempt = 0; check == BatchCheck::Foreign; ++attempt) {
+            if (attempt > kForeignBatchRetries)
+                return fail(strings::format("The records read from memory block %d at record %lu "
+                                            "are not the block's own (another MODBUS master is "
+                                            "using the module's mailbox?): nothing was removed",
+                                            int(byMemNum), static_cast<unsigned long>(first)),
+                            E_FAIL, kIidIOvix);
+            Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
+            if (st)
+                st = readAnswer(byDevAddr, answer, *pnErrCode);
+            if (!st)
+                return fail(st, kIidIOvix);  // the partial result is dropped
+            check = checkBatch(answer, batch, channels);
+        }
+        // A batch shorter than asked is the block's end.
+        last = check == BatchCheck::Last;
+        const uint32_t got = uint32_t(answer.size() / module::kRawRecordWords);
+        const auto bytes = wordsToBytes(answer);
         records.insert(records.end(), bytes.begin(), bytes.end());
         read += got;
         first += got;
