@@ -1,0 +1,121 @@
+// The application's string table.
+#include "app/core/app_strings.h"
+
+#include "app/security/security_strings.h"
+
+namespace qd40::app {
+
+namespace {
+using namespace text;
+constexpr strings::Entry kAppEntries[] = {
+    {kOleInitFailed,
+     "OLE initialization failed.  Make sure that the OLE libraries are the correct version.",
+     nullptr},
+    {kSameCommParams, "A QD40 module already has the same communication parameters", nullptr},
+    {kWorkstation, "Workstation", nullptr},
+    {kComPort, "COM %d", nullptr},
+    {kEthernet, "Ethernet", nullptr},
+    {kNewModule, "New Module", nullptr},
+    {kCannotAccessModule, "Unable to access to the QD40 module object", nullptr},
+    {kChannelDefault, "Chan.%02.2d", nullptr},
+    {kControlError, "Error:\n\n. Code 0x%08x (%d)\n\n. Source: %s\n\n. Cause: \"%s\"", nullptr},
+    {kOff, "OFF", nullptr},
+    {kUnableToRead, "Unable to read the file \"%1\"", nullptr},
+    {kCannotReadData, "The application can't read its data", nullptr},
+    {kChannelColumns,
+     "Chan.\tMnemo.\tFunct.\tRange\tCnx\tTests\tRJC\tAcc./Rate\tUnit\tDelay\tDef.Val.\tDeadBand\t"
+     "1.Level\t1.H/L\t1.Hyst\t1.Cnt\t1.GAL1\t1.GAL2\t2.Level\t2.H/"
+     "L\t2.Hyst\t2.Cnt\t2.GAL1\t2.GAL2\t"
+     "3.Level\t3.H/L\t3.Hyst\t3.Cnt\t3.GAL1\t3.GAL2\t4.Level\t4.H/"
+     "L\t4.Hyst\t4.Cnt\t4.GAL1\t4.GAL2\t"
+     "Lin.Resol.\tLinearization",
+     nullptr},
+    {kTransmitOneAsk,
+     "Warning !\nTransmitting program to the QD40 module will bring out measurements memory "
+     "erasure.\n\nDo you want to continue ?",
+     nullptr},
+    {kDeleteModuleAsk, "Do you want to delete module \"%1\" ?", nullptr},
+    {kUnableToReadStatus, "Unable to read status", nullptr},
+    {kClearMemoryAsk, "Do you want to clear all memory blocks ?", nullptr},
+    {kReadProgramAsk,
+     "Warning !\nReading program form QD40 module will overwrite current data of this "
+     "document.\n\nDo you want to continue ?",
+     nullptr},
+    {kTransmitAllAsk,
+     "Warning !\nTransmitting program to QD40 modules will bring out their measurements memory "
+     "erasure.\n\nDo you want to continue ?",
+     nullptr},
+    {kProgramNotSentAsk,
+     "The program of the \"%1\" item has been modified or has never been sent to the "
+     "corresponding QD40 module.\nDo you want to send this program ?\n\nNote: Transmitting "
+     "program to the QD40 module will bring out measurements memory erasure.",
+     nullptr},
+    {kCannotShowChannels, "Unable to display the Channels List", nullptr},
+    {kHigh, "H", nullptr},
+    {kLow, "L", nullptr},
+    {kOn, "ON", nullptr},
+    {kMax, "MAX", nullptr},
+    {196, "1 Wire", nullptr},
+    {197, "2 Wires", nullptr},
+    {198, "3 Wires", nullptr},
+    {199, "4 Wires", nullptr},
+    {200, "High/Slow", nullptr},
+    {201, "Intermediate", nullptr},
+    {202, "Low/Fast", nullptr},
+    {203, "Contact", nullptr},
+    {kResolutionAuto, "Auto", nullptr},
+    {kIdentifyModule,
+     "Connection QD40 Module Identification:\nType :\t%s\nVersion :\t%s\nConfiguration Internal "
+     "File Version: %s\nSETUP assigned Name: \"%s\"",
+     nullptr},
+    {kInitializeAsk,
+     "Warning !\nRe-Initializing QD40 module will bring out measurements memory erasure.\n\nDo "
+     "you want to re-initialize module \"%1\" ?",
+     nullptr},
+    {kRunTitle, "RUN Command", nullptr},
+    {kRunChoiceText,
+     "Some Memory Blocks contain data and have not been defined as re-openable.\n\nSelect an "
+     "option for RUN command execution",
+     nullptr},
+    {kRunClearing, "With memory reopening and &Clearing previous data", nullptr},
+    {kRunAdding, "With memory reopening and &Adding data", nullptr},
+    {kRunWithout, "&Without memory reopening", nullptr},
+    {kModuleConfigTitle, "QD40 Module Configuration \"%s\"", nullptr},
+    {kAddressTaken, "This IP address is already assigned to an existing module or to a remote host",
+     nullptr},
+    {kFileExists, "File \"%1\" already exists.", nullptr},
+    {kSelectModule, "Select a QD40 module", nullptr},
+    {kAssignNameAsk,
+     "The name of the QD40 module current program is \"%1\" .\nDo you want to assign this name "
+     "to the document ?",
+     nullptr},
+    {kTwoOrThreeWires, "2 or 3 Wires", nullptr},
+    {kSaveAnotherName, "Save the document with another File Name", nullptr},
+    {kOpcClientsConnected,
+     "One Client at least is connected to the OPC Server.\nDo you really want to close the "
+     "Server?",
+     nullptr},
+    {kOpcServiceActive,
+     "The document is activated as OPC Service.\nTo close current communication, close the "
+     "document.",
+     nullptr},
+    {kSaveBeforeClosing, "Save the document before closing it", nullptr},
+    {kSaveFailed, "Unable to save the document \"%1\":\n%2", nullptr},
+    {kCommParamsTitle, "Module Communication Properties", nullptr},
+};
+}  // namespace
+
+const strings::StringTable& appStrings() {
+    static const strings::StringTable table{kAppEntries};
+    return table;
+}
+
+std::string appText(int id) {
+    return appStrings().text(id, strings::Language::English).value_or(std::string());
+}
+
+std::string appMessage(int id, const std::vector<std::string>& args) {
+    return security::fillPlaceholders(appText(id), args);
+}
+
+}  // namespace qd40::app
