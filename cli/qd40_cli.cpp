@@ -25,6 +25,7 @@
 #include "common/config/code_tables.h"
 #include "common/config/module_errors.h"
 #include "common/le_bytes.h"
+#include "common/output_file.h"
 #include "control/ctl/ovixqd40ctl.h"
 #include "platform/strings.h"
 
@@ -141,41 +142,31 @@ std::string dateTimeText(const DateTime& dt, const platform::Locale& locale) {
 // ---------------------------------------------------------------- files
 
 Status readFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Status::failure(E_FAIL, "cannot open " + path);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Status::failure(E_FAIL, "cannot read " + path);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return fileFailure("open", path, errno);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(f, &std::fclose);
+    bytes.clear();
+    uint8_t chunk[65536];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    if (std::ferror(f))
+        return fileFailure("read", path, errno);
     return Status::ok();
 }
 
-// Written to a temporary file beside the target and renamed over it, so a
-// failure never leaves half a file.
+// Written whole or not at all (see OutputFile), so a failure never leaves
+// half a file and a file is on the disk before records are removed.
 template <class Writer>
 Status writeFileAtomic(const std::string& path, Writer&& write) {
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-        return Status::failure(E_FAIL, "cannot create " + path);
-    Status st = write(f);
-    if (std::fflush(f) != 0 && st)
-        st = Status::failure(E_FAIL, "cannot write " + path);
-    if (std::fclose(f) != 0 && st)
-        st = Status::failure(E_FAIL, "cannot write " + path);
-    if (st && std::rename(tmp.c_str(), path.c_str()) != 0)
-        st = Status::failure(E_FAIL, "cannot write " + path);
-    if (!st)
-        std::remove(tmp.c_str());
+    OutputFile file;
+    Status st = file.open(path);
+    if (st)
+        st = write(file.stream());
+    if (st)
+        st = file.commit();
     return st;
-}
-
-Status writeBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    return writeFileAtomic(path, [&](std::FILE* f) {
-        return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size()
-                   ? Status::ok()
-                   : Status::failure(E_FAIL, "cannot write " + path);
-    });
 }
 
 // A control state saved by "config read" (the control's stream persistence).
@@ -505,7 +496,7 @@ Status cmdConfigRead(Session& s, Args& a) {
     if (st)
         st = s.call(s.ctl().Save(stream).hr);
     if (st)
-        st = writeBytes(pos[0], stream.bytes());
+        st = OutputFile::write(pos[0], stream.bytes());
     return st;
 }
 
@@ -647,7 +638,7 @@ Status cmdMemRead(Session& s, Args& a) {
     }
 
     if (raw)
-        if (st = writeBytes(*raw, records); !st)
+        if (st = OutputFile::write(*raw, records); !st)
             return st;
     if (textFile || sheet) {
         // A record block as the application builds it when it reads memory.
@@ -678,7 +669,7 @@ Status cmdMemRead(Session& s, Args& a) {
         if (!st)
             return st;
     }
-    // Removed only once every file holds them.
+    // Removed only once every file holds them, on the disk.
     if (clear && read > 0)
         if (st = s.call(c.MemRemove(block, read)); !st)
             return st;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/dates.h"
+#include "common/output_file.h"
 #include "sim/runtime.h"
 
 using namespace qd40::sim;
@@ -100,21 +101,6 @@ bool readFile(const std::string& path, std::string& text) {
     ss << in.rdbuf();
     text = ss.str();
     return true;
-}
-
-// Written to a temporary file and renamed, so a stop never leaves half a file.
-bool writeFileAtomic(const std::string& path, const std::string& text) {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out << text;
-        out.flush();
-        if (!out)
-            return false;
-    }
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
 int fail(const std::string& message) {
@@ -291,8 +277,11 @@ int main(int argc, char** argv) {
             m.takeDirty();
             return m.saveState(unixMsNow());
         });
-        if (!writeFileAtomic(stateFile, text))
-            std::cerr << "qd40sim: cannot write the state file " << stateFile << "\n";
+        // Written whole or not at all, so a stop never leaves half a file.
+        const qd40::Status st = qd40::OutputFile::write(
+            stateFile, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+        if (!st)
+            std::cerr << "qd40sim: state file: " << st.error.description << "\n";
     };
     if (!stateFile.empty())
         saveState();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <modbus.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -149,6 +150,7 @@ TEST_F(CliTest, SerialModuleIsReachedThroughTheDaemonsPort) {
 
 TEST_F(CliTest, FailuresExitWithOneErrorLine) {
     start();
+    ASSERT_EQ(::mkfifo(file("fifo").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
         bool module;
@@ -188,7 +190,17 @@ TEST_F(CliTest, FailuresExitWithOneErrorLine) {
          "error 0x80070057: --host, --baud, --serial-mode and --server-params go with --com"},
         {{"config", "show", file("missing.cfg")},
          false,
-         "error 0x80004005: cannot open " + file("missing.cfg")},
+         "error 0x80004005: cannot open " + file("missing.cfg") + ": No such file or directory"},
+        // Folders and FIFOs are neither read as files nor replaced by one.
+        {{"config", "show", folder.string()},
+         false,
+         "error 0x80004005: cannot read " + folder.string() + ": Is a directory"},
+        {{"config", "send", folder.string()},
+         true,
+         "error 0x80004005: cannot read " + folder.string() + ": Is a directory"},
+        {{"config", "read", file("fifo")},
+         true,
+         "error 0x80004005: cannot write " + file("fifo") + ": not a regular file*"},
         // A module refusal: block 2 holds nothing.
         {{"mem", "read", "2", "--count", "1"}, true, "error 0x800414*"},
     };

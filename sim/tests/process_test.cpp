@@ -361,6 +361,31 @@ TEST(SimProcessTest, PermanentMemorySurvivesRestartAndKeepsPlantedValues) {
     }
 }
 
+// The state file is replaced through a link, keeping the target's mode.
+TEST(SimProcessTest, StateFileBehindALinkKeepsTheLinkAndItsTargetsMode) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("qd40sim-link-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    struct Cleanup {
+        std::filesystem::path dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
+    const auto target = dir / "kept", link = dir / "state";
+    std::fclose(std::fopen(target.c_str(), "w"));
+    ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+    std::filesystem::create_symlink("kept", link);
+    SimProcess::Options o;
+    o.stateFile = link.string();
+    SimProcess sim(o);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    EXPECT_TRUE(sim.stop());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_GT(std::filesystem::file_size(target), 0u);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0604));
+}
+
 TEST(SimProcessTest, StopsCleanlyAndRemovesTheLineLink) {
     SimProcess::Options o;
     o.rtu = true;
