@@ -334,6 +334,37 @@ private:
     const CliContext& context_;
 };
 
+// Remote control held for a whole operation and given back at its end when
+// it was taken for it; while held, every other client of the suite is
+// refused instead of interleaving its commands with ours.
+class RemoteHold {
+public:
+    explicit RemoteHold(Session& s) : s_(s) {}
+    ~RemoteHold() {
+        if (taken_)
+            (void)s_.ctl().Local();
+    }
+    RemoteHold(const RemoteHold&) = delete;
+    RemoteHold& operator=(const RemoteHold&) = delete;
+
+    Status take() {
+        ctl::OvixQd40Ctl& c = s_.ctl();
+        if (c.holdsRemote())
+            return Status::ok();
+        int32_t before = 0;
+        if (Status st = s_.call(c.get_IsMaster(&before)); !st)
+            return st;
+        Status st = s_.call(c.Remote());
+        // A module this line already controlled stays so afterwards.
+        taken_ = st && !before;
+        return st;
+    }
+
+private:
+    Session& s_;
+    bool taken_ = false;
+};
+
 // ---------------------------------------------------------------- commands
 
 using Handler = Status (*)(Session&, Args&);
@@ -613,6 +644,12 @@ Status cmdMemRead(Session& s, Args& a) {
     if (st = s.open(); !st)
         return st;
     ctl::OvixQd40Ctl& c = s.ctl();
+    // Reading and removing run under remote control, so that no other client
+    // of the suite reads or removes records of the module in between.
+    RemoteHold hold(s);
+    if (clear)
+        if (st = hold.take(); !st)
+            return st;
     if (!count) {
         uint32_t available = 0;
         if (st = s.call(c.GetMemRecCount(block, &available)); !st)

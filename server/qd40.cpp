@@ -354,8 +354,8 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
     };
 
     if (!sIpAddr.empty()) {
-        Status st =
-            t.SelectChannel(sIpAddr + ":" + std::to_string(nPort), ChannelKind::Tcp, result);
+        channelName_ = sIpAddr + ":" + std::to_string(nPort);
+        Status st = t.SelectChannel(channelName_, ChannelKind::Tcp, result);
         *pnErrCode = result;
         if (st)
             st = t.SetHostAddress(sIpAddr);
@@ -477,16 +477,19 @@ HRESULT Qd40::Remote(uint8_t byDevAddr, int32_t* pnErrCode) {
     (void)GetStatus(byDevAddr, &status, &ignored);
     if ((status & 0x8000) == 0 && (status & 0x4000) != 0)
         return fail(kMsgControlledOtherPort, E_FAIL, kIidIUser);
-    if (serial_) {
-        const std::string name =
-            strings::format("Qd40MutexCom%02d@%03d", int(transport_->PortNumber()), int(byDevAddr));
-        auto created = ctx_.createMutex(name);
-        if (created.outcome == platform::NamedMutex::Outcome::Failed)
-            return fail(created.error, E_FAIL, kIidIUser);
-        if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
-            return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
-        remoteMutexes_[byDevAddr] = std::move(created.mutex);
-    }
+    // The objects of a daemon share one connection to a TCP module as they
+    // share a serial line, so the module's status bits cannot tell them
+    // apart: the named mark excludes them on both kinds of channel.
+    const std::string name =
+        serial_ ? strings::format("Qd40MutexCom%02d@%03d", int(transport_->PortNumber()),
+                                  int(byDevAddr))
+                : strings::format("Qd40MutexTcp%s@%03d", channelName_.c_str(), int(byDevAddr));
+    auto created = ctx_.createMutex(name);
+    if (created.outcome == platform::NamedMutex::Outcome::Failed)
+        return fail(created.error, E_FAIL, kIidIUser);
+    if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
+        return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
+    remoteMutexes_[byDevAddr] = std::move(created.mutex);
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdRemote, *pnErrCode);
     if (!st) {
         // The module did not take the command: nobody holds it.
@@ -501,8 +504,7 @@ HRESULT Qd40::Local(uint8_t byDevAddr, int32_t* pnErrCode) {
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdLocal, *pnErrCode);
-    if (serial_)
-        remoteMutexes_.erase(byDevAddr);
+    remoteMutexes_.erase(byDevAddr);
     return st ? S_OK : fail(st, kIidIUser);
 }
 

@@ -198,10 +198,11 @@ private:
     Qd40Context& ctx_;
     std::unique_ptr<transport::Transport> transport_;
     bool serial_ = false;
+    std::string channelName_;  // "host:port" of a TCP channel
     bool channelLock_ = false;
-    // The remote-control marks held on the serial channel, one per module
-    // address, so that controlling a second module on the same line never
-    // gives up the first one's mark.
+    // The remote-control marks held on the channel, one per module address,
+    // so that controlling a second module on the same line never gives up
+    // the first one's mark.
     std::map<uint8_t, platform::NamedMutex> remoteMutexes_;
     Status lastError_;
 };

@@ -21,6 +21,7 @@
 #include "cli/qd40_cli.h"
 #include "common/config/cfg_defaults.h"
 #include "control/ctl/daemon_factory.h"
+#include "control/ctl/ovixqd40ctl.h"
 #include "control/ctl/persistence.h"
 #include "control/rules/min_periods.h"
 #include "testing/server_process.h"
@@ -227,7 +228,11 @@ TEST_F(CliTest, ModuleHeldThroughAnotherConnectionIsRefused) {
     const std::string refusal =
         "error 0x80041413: The module is already controlled via its other Port\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"run"}, {"remote"}, {"relay", "set", "1", "on"}, {"regs", "write", "45000", "1"}}) {
+             {"run"},
+             {"remote"},
+             {"relay", "set", "1", "on"},
+             {"regs", "write", "45000", "1"},
+             {"mem", "read", "1", "--clear", "--raw", file("held.raw")}}) {
         const Result r = run(args);
         EXPECT_EQ(r.code, 1) << args[0];
         EXPECT_EQ(r.err, refusal) << args[0];
@@ -381,6 +386,40 @@ TEST_F(CliTest, MemoryBlockIsReadIntoFilesAndCleared) {
     EXPECT_EQ(readText(file("again.raw")), raw);
     r = run({"mem", "status"});
     EXPECT_EQ(lines(r.out)[1].substr(lines(r.out)[1].size() - 2), " 0") << r.out;
+}
+
+// A read that removes what it read holds remote control throughout: another
+// client of the daemon that holds the module refuses it before anything is
+// read or removed, and once that client gives control back the read runs.
+TEST_F(CliTest, ClearingReadWaitsForNoOtherClientOfTheModule) {
+    start({"--preload", "1:100"});
+    ctl::OvixQd40Ctl other(context.factory, nullptr, context.registry);
+    ASSERT_EQ(other.put_Serial(0), S_OK);
+    ASSERT_EQ(other.put_IpAddr("127.0.0.1"), S_OK);
+    ASSERT_EQ(other.put_Port(sim->tcpPort()), S_OK);
+    ASSERT_EQ(other.Open(), S_OK) << other.lastError().description;
+    ASSERT_EQ(other.Remote(), S_OK) << other.lastError().description;
+
+    const std::vector<std::string> read{"mem", "read", "1", "--clear", "--raw", file("held.raw")};
+    Result r = run(read);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err,
+              "error 0x80004005: The module is already controlled by another Client on this "
+              "Port\n");
+    EXPECT_FALSE(fs::exists(file("held.raw")));
+    uint32_t count = 0;
+    ASSERT_EQ(other.GetMemRecCount(1, &count), S_OK);
+    EXPECT_EQ(count, 100u);
+
+    ASSERT_EQ(other.Local(), S_OK);
+    r = run(read);
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "100 records read\n");
+    EXPECT_EQ(fs::file_size(file("held.raw")), 800u);
+    ASSERT_EQ(other.GetMemRecCount(1, &count), S_OK);
+    EXPECT_EQ(count, 0u);
+    r = run({"status"});
+    EXPECT_EQ(r.out.find(" REM"), std::string::npos) << "control is given back: " << r.out;
 }
 
 TEST_F(CliTest, EventsAreListedAndCleared) {

@@ -362,6 +362,7 @@ HRESULT OvixQd40Ctl::openSteps() {
 void OvixQd40Ctl::clearConnection() {
     link_.reset();
     open_ = false;
+    remoteHeld_ = false;
     devId_ = 0;
     devFileVersion_.clear();
     saved901_.reset();
@@ -399,19 +400,26 @@ HRESULT OvixQd40Ctl::readStatusWord(uint16_t& status) {
 
 HRESULT OvixQd40Ctl::takeRemote(bool& taken) {
     taken = false;
+    if (remoteHeld_)
+        return S_OK;
     uint16_t status = 0;
     if (HRESULT h = readStatusWord(status); failed(h))
         return h;
     const bool remote = status & (1u << kBitRemote);
     const bool master = status & (1u << kBitMaster);
-    if (remote && master)
-        return S_OK;
-    if (remote)
+    if (remote && !master)
         return fail(qd40ErrRemoteOtherPort, 513);
+    // Held through this line may mean held by another client of the same
+    // daemon: the server's mark tells them apart and refuses while another
+    // client holds the module.
     int32_t err = 0;
     if (HRESULT h = link_->Remote(state_.conn.mbAddr, &err); failed(h))
         return serverFailure(h);
-    taken = true;
+    // A module already under this line's control stays so after the operation.
+    if (remote && master)
+        remoteHeld_ = true;
+    else
+        taken = true;
     return S_OK;
 }
 
@@ -446,13 +454,17 @@ HRESULT OvixQd40Ctl::Remote() {
     if (!open_)
         return notOpen();
     bool taken = false;
-    return takeRemote(taken);
+    const HRESULT h = takeRemote(taken);
+    if (succeeded(h))
+        remoteHeld_ = true;
+    return h;
 }
 
 HRESULT OvixQd40Ctl::Local() {
     if (!open_)
         return notOpen();
     int32_t err = 0;
+    remoteHeld_ = false;
     return checked(link_->Local(state_.conn.mbAddr, &err));
 }
 

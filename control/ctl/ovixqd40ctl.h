@@ -52,6 +52,9 @@ public:
     const ErrorInfo& lastError() const { return lastError_; }
     bool isModified() const { return modified_; }
     const CtlState& state() const { return state_; }
+    // Whether the control holds the module under remote control between
+    // operations (after Remote(), until Local() or Close()).
+    bool holdsRemote() const { return remoteHeld_; }
 
     // ---- persistence (a failed load leaves the control as it was)
     Status Load(const PropertyBag& bag);
@@ -205,6 +208,9 @@ private:
 
     std::unique_ptr<Qd40Link> link_;
     bool open_ = false;
+    // Remote control held beyond single operations: taken by Remote(), or
+    // found under this line's control, until Local() or Close().
+    bool remoteHeld_ = false;
     uint16_t devId_ = 0;
     std::string devFileVersion_;
     // Register 901 as read at opening; nothing to restore when it could not be read.

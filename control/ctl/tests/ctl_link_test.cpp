@@ -204,11 +204,15 @@ TEST_F(CtlLinkTest, CommandsGiveControlBackEvenWhenTheyFail) {
 
 TEST_F(CtlLinkTest, RemoteControlRule) {
     open();
-    // This port already holds the module: nothing taken, nothing given back.
+    // This port already holds the module: the server's mark is taken (it
+    // refuses when another client of the line holds the module) and kept,
+    // and the module stays under control.
     m->status = 0xC000;
     ASSERT_EQ(ctl->MemRun(4), S_OK) << error();
-    EXPECT_EQ(m->log, (Log{"GetStatus", "MemRun 4"}));
+    ASSERT_EQ(ctl->MemRun(5), S_OK) << error();
+    EXPECT_EQ(m->log, (Log{"GetStatus", "Remote", "MemRun 4", "MemRun 5"}));
     EXPECT_EQ(m->status, 0xC000);
+    ASSERT_EQ(ctl->Local(), S_OK);
 
     // The other port holds it: refused before the operation.
     m->log.clear();
