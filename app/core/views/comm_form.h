@@ -1,0 +1,34 @@
+// The rules of the communication parameters dialog: its lists, which fields
+// are enabled, and when OK is refused. The dialog only shows and collects.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "control/ctl/ctl_state.h"
+
+namespace qd40::app::views {
+
+inline constexpr int kComPorts = 8;  // "COM1".."COM8"
+inline constexpr std::array<uint32_t, 5> kBaudRates{9600, 19200, 38400, 57600, 115200};
+inline constexpr int kMaxTcpPort = 999;
+
+// The list entry of a COM port (port - 1; the first entry below 1, the last above 8).
+int comPortIndex(int port);
+// The list entry of a rate; the first entry for a rate not in the list.
+int baudRateIndex(uint32_t rate);
+
+struct CommFieldsEnabled {
+    bool serialFields = false;  // port, server parameters, local/host choice
+    bool hostName = false;      // the host field
+    bool rateAndInterface = false;
+    bool networkFields = false;  // address (the TCP port stays disabled)
+};
+CommFieldsEnabled commFieldsEnabled(bool serial, bool remoteHost, bool serverParams);
+
+enum class MissingField { HostName, Address };
+// The empty field that refuses OK (message 138), nullopt when acceptable.
+// remoteHost: "Host:" is chosen for a serial module.
+std::optional<MissingField> missingField(const ctl::CtlConnection& params, bool remoteHost);
+
+}  // namespace qd40::app::views

@@ -1,0 +1,96 @@
+// The windows' string table.
+#include "app/core/views/view_strings.h"
+
+#include "app/security/security_strings.h"
+
+namespace qd40::app::views {
+
+namespace {
+using namespace vtext;
+constexpr strings::Entry kEntries[] = {
+    {kRecordsBlocks, "Records Blocks", nullptr},
+    {kNewBlock, "New Block", nullptr},
+    {kAddressNeeded,
+     "Enter the IP address or the host name of the computer (for example 192.168.1.20 or "
+     "LABPC)",
+     nullptr},
+
+    {kCmdAddModule, "&Add a New Module...", nullptr},
+    {kCmdModuleConfiguration, "Module &Configuration...", nullptr},
+    {kCmdCommProperties, "Module Co&mmunication Properties...", nullptr},
+    {kCmdTransmit, "&Transmit Module Program", nullptr},
+    {kCmdReadProgram, "Read Module &Program", nullptr},
+    {kCmdRun, "R&un Module", nullptr},
+    {kCmdStop, "&Stop Module", nullptr},
+    {kCmdForceRemote, "Force &REMOTE", nullptr},
+    {kCmdOpenComm, "&Open Communications", nullptr},
+    {kCmdTransmitAll, "&Transmit Modules Programs", nullptr},
+    {kCmdRecordsView, "&Records View", nullptr},
+    {kCmdProgramView, "&Program View", nullptr},
+    {kCmdCloseComm, "&Close Communications", nullptr},
+    {kCmdRunAll, "R&un Modules", nullptr},
+    {kCmdStopAll, "&Stop Modules", nullptr},
+    {kCmdRename, "Re&name Module", nullptr},
+    {kCmdFullMode, "&Full Programming Mode", nullptr},
+    {kCmdEasyMode, "&Easy Programming Mode", nullptr},
+    {kCmdReadName, "Read &Name", nullptr},
+    {kCmdFileNew, "&New", nullptr},
+    {kCmdFileOpen, "&Open...", nullptr},
+    {kCmdFileClose, "&Close", nullptr},
+    {kCmdFileSave, "&Save", nullptr},
+    {kCmdFileSaveAs, "Save &As...", nullptr},
+    {kCmdDelete, "&Delete Module", nullptr},
+    {kCmdWindowCascade, "&Cascade", nullptr},
+    {kCmdWindowTile, "&Tile", nullptr},
+    {kCmdAbout, "&About Tavik...", nullptr},
+    {kCmdExit, "E&xit", nullptr},
+
+    {kMenuFile, "&File", nullptr},
+    {kMenuDocument, "&Document", nullptr},
+    {kMenuModule, "&Module", nullptr},
+    {kMenuWindow, "&Window", nullptr},
+    {kMenuHelp, "&Help", nullptr},
+    {kSaveChangesAsk, "Save changes to %1?", nullptr},
+    {kOpenTitle, "Open", nullptr},
+    {kSaveAsTitle, "Save As", nullptr},
+    {kFileFilter, "Tavik Files (*.dqx)", nullptr},
+    {kAboutTitle, "About Tavik", nullptr},
+    {kAboutText, "%1 version %2\nFile version %3\n\nQd40 data-acquisition modules", nullptr},
+    {kGraphWindow, "Graph", nullptr},
+    {kRecentFile, "&%1 %2", nullptr},
+    {kNoRecentFile, "Recent File", nullptr},
+    {kCannotOpen, "Unable to open the document \"%1\":\n%2", nullptr},
+
+    {kCommDialogTitle, "Parameters for Communication with the QD40 module", nullptr},
+    {kCommSerial, "&Serial Port", nullptr},
+    {kCommRemote, "Remote &IP (or Modem Connexion)", nullptr},
+    {kCommLocal, "&Local", nullptr},
+    {kCommHost, "&Host:", nullptr},
+    {kCommPort, "&Port:", nullptr},
+    {kCommServerParams, "According to OvixQd40Svr Parameters", nullptr},
+    {kCommRate, "&Rate:", nullptr},
+    {kCommInterface, "Inter&face :", nullptr},
+    {kCommStandard, "Standard", nullptr},
+    {kCommUsb, "USB", nullptr},
+    {kCommRadio, "Radio", nullptr},
+    {kCommAddress, "&Address:", nullptr},
+    {kCommTcpPort, "Port:", nullptr},
+    {kCommSlave, "MODB&US Slave No.:", nullptr},
+    {kCommComPortItem, "COM%d", nullptr},
+};
+}  // namespace
+
+const strings::StringTable& viewStrings() {
+    static const strings::StringTable table{kEntries};
+    return table;
+}
+
+std::string viewText(int id) {
+    return viewStrings().text(id, strings::Language::English).value_or(std::string());
+}
+
+std::string viewMessage(int id, const std::vector<std::string>& args) {
+    return security::fillPlaceholders(viewText(id), args);
+}
+
+}  // namespace qd40::app::views
