@@ -14,6 +14,7 @@
 #include "app/core/file_io.h"
 #include "common/archive/archive.h"
 #include "common/dates.h"
+#include "common/output_file.h"
 #include "tavik_version.h"
 
 namespace qd40::app {
@@ -193,7 +194,7 @@ Status CTavikDoc::load(const std::filesystem::path& path) {
 
 Status CTavikDoc::save(const std::filesystem::path& path) {
     const std::vector<uint8_t> bytes = write();
-    if (Status st = replaceFileAtomically(path, bytes); !st)
+    if (Status st = OutputFile::write(path.string(), bytes); !st)
         return Status::failure(
             st.hr, appMessage(text::kSaveFailed, {path.string(), st.error.description}));
     path_ = path;

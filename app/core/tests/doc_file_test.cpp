@@ -166,7 +166,7 @@ TEST_F(DocFileTest, SaveFollowsLinksKeepsPermissionsAndRefusesDevices) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(fileBytes(target), doc.write());
     EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
-    const Status st = replaceFileAtomically("/dev/null", doc.write());
+    const Status st = doc.save("/dev/null");
     EXPECT_FALSE(st.isOk());
     EXPECT_NE(st.error.description.find("not a regular file"), std::string::npos);
 }
