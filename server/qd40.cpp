@@ -153,6 +153,15 @@ Qd40::Qd40(Qd40Context& context) : ctx_(context) {
 }
 
 Qd40::~Qd40() {
+    // A client that goes away (released, killed, interrupted) while it holds
+    // a module under remote control gives the module back its control: no
+    // module stays held by nobody until someone sends "local".
+    if (transport_) {
+        for (const auto& [address, mark] : remoteMutexes_) {
+            int32_t ignored = 0;
+            (void)writeSingle(address, reg::kCommand, kCmdLocal, ignored);
+        }
+    }
     closeChannel();
     ctx_.life.unlock();
 }

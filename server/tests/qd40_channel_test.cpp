@@ -182,7 +182,10 @@ TEST_F(ChannelTest, ReleasingTheObjectGivesBackChannelLockAndMutex) {
         int32_t err = 0;
         ASSERT_EQ(q.Remote(17, &err), S_OK);
         EXPECT_EQ(life.count(), 2);
+        module.log.clear();
     }
+    EXPECT_THAT(module.requests(), ElementsAre("W6 44000 5"))
+        << "a module held by a released object gets its control back";
     EXPECT_EQ(life.count(), 0);
     EXPECT_EQ(module.transportsAlive, 0);
     auto again = platform::NamedMutex::create(mutexDir, "Qd40MutexCom03@017");
