@@ -36,12 +36,17 @@ void say(const std::string& text) {
     std::fflush(stderr);
 }
 
-// One client connection with its own RPC system and factory.
+// One client connection with its own RPC system and factory. A connected
+// client keeps the daemon alive, even before it asks for its first object:
+// the lock is taken first and given back last, once the connection's objects
+// are gone.
 struct ClientConnection {
     ClientConnection(kj::Own<kj::AsyncIoStream>&& s, Qd40Context& context)
-        : stream(kj::mv(s)),
+        : alive(context.life),
+          stream(kj::mv(s)),
           network(*stream, capnp::rpc::twoparty::Side::SERVER),
           rpc(capnp::makeRpcServer(network, rpc::makeFactory(context))) {}
+    ServerLife::Hold alive;
     kj::Own<kj::AsyncIoStream> stream;
     capnp::TwoPartyVatNetwork network;
     capnp::RpcSystem<capnp::rpc::twoparty::VatId> rpc;
@@ -97,10 +102,6 @@ private:
                     // and locks with its connection.
                     tasks_.add(
                         it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
-                    // A client that has just come in is about to create its
-                    // object: an idle daemon waits the full delay again.
-                    if (life_.count() == 0)
-                        armIdle();
                     return acceptLoop(receiver);
                 },
                 [this, &receiver](kj::Exception&& e) {

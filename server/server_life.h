@@ -1,5 +1,6 @@
-// The daemon's lock count: one lock per live Qd40 object, per open channel,
-// per lock a client takes on the factory and for the "Lock" switch. When a
+// The daemon's lock count: one lock per connected client, per live Qd40
+// object, per open channel, per lock a client takes on the factory and for
+// the "Lock" switch. When a
 // release brings the count to zero the owner is told, so it can end the
 // process after a quiet period.
 #pragma once
@@ -9,6 +10,18 @@ namespace qd40::server {
 
 class ServerLife {
 public:
+    // One lock held for the life of its owner (a client connection).
+    class Hold {
+    public:
+        explicit Hold(ServerLife& life) : life_(life) { life_.lock(); }
+        ~Hold() { life_.unlock(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        ServerLife& life_;
+    };
+
     explicit ServerLife(std::function<void()> onIdle = {}) : onIdle_(std::move(onIdle)) {}
     void setOnIdle(std::function<void()> onIdle) { onIdle_ = std::move(onIdle); }
     void lock() { ++count_; }
