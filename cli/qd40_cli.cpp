@@ -542,6 +542,9 @@ Status cmdConfigSend(Session& s, Args& a) {
         st = s.open();
     if (!st)
         return st;
+    // An interrupt waits for the transfer to end, so that the module is
+    // never left half configured; what was sent is then reported.
+    const InterruptScope interrupts(s.context());
     // Only the configuration blobs are taken from the file; the connection
     // settings stay those of the command line.
     ctl::OvixQd40Ctl& c = s.ctl();
@@ -554,10 +557,16 @@ Status cmdConfigSend(Session& s, Args& a) {
         st = s.call(c.put_EmailCfg(cfg::packBlob(state.email)));
     if (st)
         st = s.call(c.put_MemsStatusMaskCfg(cfg::packBlob(state.memsStatusMask)));
+    if (st && interrupts.interrupted())
+        return Status::failure(E_ABORT, "interrupted: nothing was sent to the module");
     if (st && init)
         st = s.call(c.BoardInit());
     if (st)
         st = s.call(c.SendCfg());
+    if (st && interrupts.interrupted())
+        return Status::failure(E_ABORT, init ? "interrupted once the module was initialised and "
+                                               "the whole configuration sent"
+                                             : "interrupted once the whole configuration was sent");
     return st;
 }
 

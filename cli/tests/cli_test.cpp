@@ -322,8 +322,39 @@ TEST_F(CliTest, ConfigurationIsSentReadAndListedOffline) {
           "Channels:\n  Channel 05", "  Not programmed: 1-4, 6-30\n"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
-    // A running module refuses a configuration before anything is written.
     context.factory = ctl::daemonFactory();
+    // An interrupt during the transfer lets it end and says what was sent; one
+    // before it sends nothing.
+    full.setAcqPeriod(700);
+    ctl::VectorOutStream interrupted;
+    ASSERT_TRUE(ctl::saveToStream(wanted, interrupted).isOk());
+    {
+        std::ofstream(file("interrupted.cfg"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(interrupted.bytes().data()),
+                   std::streamsize(interrupted.bytes().size()));
+    }
+    std::vector<bool> catching;
+    int polls = 0;
+    context.catchInterrupts = [&](bool on) { catching.push_back(on); };
+    context.interrupted = [&] { return ++polls > 1; };  // comes once the transfer runs
+    r = run({"config", "send", file("interrupted.cfg")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "error 0x80004004: interrupted once the whole configuration was sent\n");
+    EXPECT_EQ(catching, (std::vector<bool>{true, false}));
+    context.interrupted = [] { return true; };  // came before
+    r = run({"config", "send", file("wanted.cfg")});
+    EXPECT_EQ(r.err, "error 0x80004004: interrupted: nothing was sent to the module\n");
+    context.interrupted = nullptr;
+    context.catchInterrupts = nullptr;
+    ASSERT_OK(run({"config", "read", file("read.cfg")}));
+    const std::string after = readText(file("read.cfg"));
+    EXPECT_TRUE(ctl::loadFromStream(
+                    std::span(reinterpret_cast<const uint8_t*>(after.data()), after.size()), read)
+                    .isOk());
+    EXPECT_EQ(cfg::ConstFullCfgView(read.cfg).acqPeriod(), 700) << "the interrupted send is whole";
+    ASSERT_OK(run({"config", "send", file("wanted.cfg")}));
+
+    // A running module refuses a configuration before anything is written.
     ASSERT_OK(run({"run"}));
     full.setAcqPeriod(2000);
     ctl::VectorOutStream changed;
