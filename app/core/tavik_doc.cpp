@@ -1,11 +1,10 @@
 #include "app/core/tavik_doc.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -157,7 +156,7 @@ Status CTavikDoc::read(std::span<const uint8_t> bytes, const std::string& pathFo
     return Status::ok();
 }
 
-std::vector<uint8_t> CTavikDoc::write() const {
+bool CTavikDoc::writeTo(const std::function<bool(std::span<const uint8_t>)>& sink) const {
     archive::Writer ar;
     const std::string header = currentHeader() + "\n";
     ar.writeBytes(std::span(reinterpret_cast<const uint8_t*>(header.data()), header.size()));
@@ -175,16 +174,27 @@ std::vector<uint8_t> CTavikDoc::write() const {
     ar.writeI32(static_cast<int32_t>(blocks_.size()));
     for (const auto& block : blocks_) {
         ar.writeObjectTag(records::CExplBloc::kClassName, 0);
-        block->Serialize(ar);
+        block->SerializeHead(ar);
+        if (!sink(ar.take()) || !sink(block->recordBytes()))
+            return false;
     }
-    return ar.take();
+    return sink(ar.take());
+}
+
+std::vector<uint8_t> CTavikDoc::write() const {
+    std::vector<uint8_t> out;
+    writeTo([&out](std::span<const uint8_t> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+    });
+    return out;
 }
 
 Status CTavikDoc::load(const std::filesystem::path& path) {
-    std::vector<uint8_t> bytes;
-    if (Status st = readWholeFile(path, bytes); !st)
+    MappedFile file;
+    if (Status st = file.open(path); !st)
         return st;
-    if (Status st = read(bytes, path.string()); !st)
+    if (Status st = read(file.bytes(), path.string()); !st)
         return st;
     path_ = path;
     if (listener_)
@@ -193,8 +203,15 @@ Status CTavikDoc::load(const std::filesystem::path& path) {
 }
 
 Status CTavikDoc::save(const std::filesystem::path& path) {
-    const std::vector<uint8_t> bytes = write();
-    if (Status st = OutputFile::write(path.string(), bytes); !st)
+    OutputFile file;
+    Status st = file.open(path.string());
+    if (st && !writeTo([&file](std::span<const uint8_t> piece) {
+            return std::fwrite(piece.data(), 1, piece.size(), file.stream()) == piece.size();
+        }))
+        st = fileFailure("write", path.string(), errno);
+    if (st)
+        st = file.commit();
+    if (!st)
         return Status::failure(
             st.hr, appMessage(text::kSaveFailed, {path.string(), st.error.description}));
     path_ = path;

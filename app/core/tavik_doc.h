@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -67,6 +68,9 @@ public:
     Status read(std::span<const uint8_t> bytes, const std::string& pathForMessages);
     // The whole file as this program writes it.
     std::vector<uint8_t> write() const;
+    // The same, given in pieces to sink (records straight from the blocks);
+    // false as soon as the sink refuses a piece.
+    bool writeTo(const std::function<bool(std::span<const uint8_t>)>& sink) const;
     // Reads the file at path; on success the document takes the path.
     Status load(const std::filesystem::path& path);
     // Writes to a temporary file beside path, flushes it to the disk and

@@ -387,6 +387,11 @@ RecordText CExplBloc::FormatRecordText(size_t index, char separator, bool dateKn
 // ---- Storage ------------------------------------------------------------------
 
 void CExplBloc::Serialize(archive::Writer& ar) const {
+    SerializeHead(ar);
+    ar.writeBytes(recordBytes());
+}
+
+void CExplBloc::SerializeHead(archive::Writer& ar) const {
     ar.writeString(name);
     ar.writeString(comment);
     ar.writeBytes(memCfg);
@@ -398,8 +403,6 @@ void CExplBloc::Serialize(archive::Writer& ar) const {
     if (records.size() > 0xFFFFFFFFu)
         throw archive::ArchiveError("too many records in one block");
     ar.writeCount(static_cast<uint32_t>(records.size()));
-    for (const _tExplRecord& r : records)
-        ar.writeBytes(r.bytes);
 }
 
 void CExplBloc::Serialize(archive::Reader& ar, std::string_view v) {
@@ -431,8 +434,9 @@ void CExplBloc::Serialize(archive::Reader& ar, std::string_view v) {
     }
     const uint32_t count = ar.readCount(sizeof(_tExplRecord));
     b.records.resize(count);
-    for (_tExplRecord& r : b.records)
-        ar.readBytes(r.bytes);
+    // Records are kept as their 24 stored bytes: one copy for the whole block.
+    ar.readBytes(std::span(reinterpret_cast<uint8_t*>(b.records.data()),
+                           size_t{count} * sizeof(_tExplRecord)));
     *this = std::move(b);
 }
 

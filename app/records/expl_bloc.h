@@ -142,6 +142,14 @@ public:
 
     // Stores every field in the current layout.
     void Serialize(archive::Writer& ar) const;
+    // The same in two parts, so that a large block goes to a file without a
+    // copy: every field up to the record count, then the records' bytes as
+    // they are kept.
+    void SerializeHead(archive::Writer& ar) const;
+    std::span<const uint8_t> recordBytes() const {
+        return {reinterpret_cast<const uint8_t*>(records.data()),
+                records.size() * sizeof(_tExplRecord)};
+    }
     // Loads the layout of the given document format version. Throws
     // archive::ArchiveError on a truncated or inconsistent archive; the block
     // is then left unchanged.

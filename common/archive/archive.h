@@ -61,7 +61,13 @@ public:
     void writeObjectReference(uint32_t objectIndex);
 
     const std::vector<uint8_t>& data() const { return out_; }
-    std::vector<uint8_t> take() { return std::move(out_); }
+    // What was written since the last take(); the archive goes on (its
+    // object map is kept), so a large archive can be written out in pieces.
+    std::vector<uint8_t> take() {
+        std::vector<uint8_t> out = std::move(out_);
+        out_.clear();
+        return out;
+    }
 
 private:
     void writeLength(uint64_t length);

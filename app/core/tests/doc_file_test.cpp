@@ -31,9 +31,9 @@ protected:
         return p;
     }
     std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
-        std::vector<uint8_t> out;
-        EXPECT_TRUE(readWholeFile(p, out).isOk());
-        return out;
+        MappedFile file;
+        EXPECT_TRUE(file.open(p).isOk());
+        return std::vector<uint8_t>(file.bytes().begin(), file.bytes().end());
     }
     std::filesystem::path folder;
 };
