@@ -14,6 +14,10 @@ constexpr strings::Entry kEntries[] = {
      "Enter the IP address or the host name of the computer (for example 192.168.1.20 or "
      "LABPC)",
      nullptr},
+    {kEasyModeWarning,
+     "Warning ! Changing from Full Programming Mode to Easy Programming Mode.\n\nWhen editing "
+     "configurations created in Full Programming, some elements may be hidden, even modified.",
+     nullptr},
 
     {kCmdAddModule, "&Add a New Module...", nullptr},
     {kCmdModuleConfiguration, "Module &Configuration...", nullptr},

@@ -15,6 +15,8 @@ inline constexpr int kRecordsBlocks = 143;
 inline constexpr int kNewBlock = 144;
 // Hint of the communication parameters dialog for an empty address or host.
 inline constexpr int kAddressNeeded = 138;
+// Asked before leaving the full programming mode for the easy one.
+inline constexpr int kEasyModeWarning = 353;
 
 // Commands (menu texts, with their accelerator marks).
 inline constexpr int kCmdAddModule = 32788;

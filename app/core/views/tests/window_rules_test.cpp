@@ -9,6 +9,7 @@
 #include "app/core/views/commands.h"
 #include "app/core/views/document_rules.h"
 #include "app/core/views/message_icon.h"
+#include "app/core/views/tiling.h"
 #include "views_test_support.h"
 
 namespace qd40::app::views {
@@ -255,6 +256,24 @@ TEST(MessageIcon, NoIconAskedGivesTheExclamation) {
         EXPECT_EQ(messageIcon(Icon::Question, b), Icon::Question);
         EXPECT_EQ(messageIcon(Icon::Stop, b), Icon::Stop);
     }
+}
+
+TEST(Tiling, WindowsStackOneAboveTheOtherOverTheWholeArea) {
+    const QRect area(10, 20, 300, 101);
+    for (int count : {1, 2, 3}) {
+        const auto tiles = stackedTiles(area, count);
+        ASSERT_EQ(tiles.size(), size_t(count));
+        EXPECT_EQ(tiles.front().top(), area.top());
+        EXPECT_EQ(tiles.back().bottom(), area.bottom());
+        for (size_t i = 0; i < tiles.size(); ++i) {
+            EXPECT_EQ(tiles[i].left(), area.left());
+            EXPECT_EQ(tiles[i].width(), area.width());
+            if (i > 0) {
+                EXPECT_EQ(tiles[i].top(), tiles[i - 1].bottom() + 1);
+            }
+        }
+    }
+    EXPECT_TRUE(stackedTiles(area, 0).empty());
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+// tavik: the desktop application. This is the one place that wires it
+// together: the registry store, the OPC toolkit, the folders of the desktop,
+// the controls that reach modules through the communication daemon, the
+// main window and the Qt form of the application's questions.
+//
+// A hidden option, "--screenshots FOLDER", saves pictures of the main window
+// and of the dialogs once the command line has been handled, then ends.
+#include <QApplication>
+#include <QStandardPaths>
+
+#include "app/core/opc/opc_toolkit.h"
+#include "app/core/tavik_app.h"
+#include "app/tavik/screenshots.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/qt_prompter.h"
+#include "control/ctl/daemon_factory.h"
+#include "tavik_version.h"
+
+namespace {
+
+std::string fileVersionText() {
+    const auto& v = qd40::version::tavik::kFileVersion;
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+           std::to_string(v[3]);
+}
+
+std::filesystem::path standardFolder(QStandardPaths::StandardLocation location) {
+    return QStandardPaths::writableLocation(location).toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qd40;
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(version::tavik::kProductName);
+
+    std::vector<std::string> args;
+    std::optional<std::filesystem::path> screenshots;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--screenshots" && i + 1 < argc)
+            screenshots = argv[++i];
+        else
+            args.push_back(arg);
+    }
+
+    app::AppConfig config;
+    config.productName = version::tavik::kProductName;
+    config.productVersion = version::tavik::kProductVersion;
+    std::copy(std::begin(version::tavik::kFileVersion), std::end(version::tavik::kFileVersion),
+              config.fileVersion.begin());
+    config.programPath = QCoreApplication::applicationFilePath().toStdString();
+    if (auto documents = standardFolder(QStandardPaths::DocumentsLocation); !documents.empty())
+        config.documentsFolder = documents;
+    config.auditFolder = standardFolder(QStandardPaths::AppDataLocation);
+    const platform::RegistryStore registry = config.registry;
+
+    ui::QtPrompter prompter(config.productName);
+    app::opc::NullOpcToolkit opc(registry);
+    security::SystemClock clock;
+    app::CTavikApp tavik(config, prompter, opc, clock);
+
+    ui::FrameConfig frameConfig;
+    frameConfig.productName = config.productName;
+    frameConfig.productVersion = config.productVersion;
+    frameConfig.fileVersion = fileVersionText();
+    frameConfig.controlFactory = [registry](ctl::CtlContainer* container) {
+        return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
+    };
+    frameConfig.locale = platform::Locale::fromEnvironment();
+    ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
+
+    if (!tavik.start(args, frame))
+        return 0;
+    if (screenshots)
+        return tavik::takeScreenshots(frame, config.productName, *screenshots) ? 0 : 1;
+    return qapp.exec();
+}

@@ -1,0 +1,95 @@
+#include "app/tavik/screenshots.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QPainter>
+
+#include "app/core/app_strings.h"
+#include "app/ui/comm_dialog.h"
+#include "app/ui/qt_prompter.h"
+#include "app/ui/three_buttons_dialog.h"
+
+namespace qd40::tavik {
+
+namespace {
+
+// The widget as drawn, under a plain caption bar with its window title (the
+// offscreen platform draws no window decorations).
+QImage withCaption(QWidget& widget) {
+    const QPixmap content = widget.grab();
+    const int bar = widget.fontMetrics().height() + 10;
+    QImage image(content.width() + 2, content.height() + bar + 1, QImage::Format_RGB32);
+    QPainter p(&image);
+    const QPalette& pal = widget.palette();
+    p.fillRect(image.rect(), pal.color(QPalette::Dark));
+    p.fillRect(QRect(1, 1, content.width(), bar - 1), pal.color(QPalette::Highlight));
+    p.setPen(pal.color(QPalette::HighlightedText));
+    p.setFont(widget.font());
+    p.drawText(QRect(8, 1, content.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
+               widget.windowTitle());
+    p.drawPixmap(1, bar, content);
+    return image;
+}
+
+bool save(QWidget& widget, const std::filesystem::path& file) {
+    widget.show();
+    QApplication::processEvents();
+    const bool ok = withCaption(widget).save(QString::fromStdString(file.string()), "PNG");
+    widget.hide();
+    if (!ok) {
+        std::fprintf(stderr, "tavik: cannot write %s\n", file.c_str());
+        return false;
+    }
+    std::printf("%s\n", file.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
+                     const std::filesystem::path& folder) {
+    using namespace app;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    // The dialog is shown on the demonstration module.
+    ctl::CtlConnection network;
+    if (auto* program = qobject_cast<ui::ProgramWindow*>(frame.activeWindow());
+        program && program->selectedItem())
+        network = program->selectedItem()->connection();
+    frame.showNormal();
+    frame.resize(1280, 800);
+    QApplication::processEvents();
+    frame.tileWindows();
+    QApplication::processEvents();
+    bool ok = save(frame, folder / "main.png");
+
+    auto box = ui::makeMessageBox(&frame, caption, appText(text::kTransmitOneAsk),
+                                  Buttons::YesNoCancel, Icon::Question);
+    ok = save(*box, folder / "message-box.png") && ok;
+    auto noIcon = ui::makeMessageBox(&frame, caption, appText(text::kSaveBeforeClosing),
+                                     Buttons::Ok, Icon::None);
+    ok = save(*noIcon, folder / "message-box-default-icon.png") && ok;
+
+    ui::C3ButtonsDialog run(
+        appText(text::kRunTitle), appText(text::kRunChoiceText) + ":",
+        {appText(text::kRunClearing), appText(text::kRunAdding), appText(text::kRunWithout)},
+        &frame);
+    ok = save(run, folder / "three-choices.png") && ok;
+
+    // The dialog on the demonstration module, and on a serial module of a remote host.
+    ui::CCommDialog onNetwork(network, caption, &frame);
+    ok = save(onNetwork, folder / "comm-dialog.png") && ok;
+    ctl::CtlConnection serial;
+    serial.serial = true;
+    serial.ipAddr = "LABPC";
+    serial.port = 2;
+    serial.ovixQd40SvrParams = false;
+    serial.baudRate = 19200;
+    serial.mbAddr = 3;
+    ui::CCommDialog onSerial(serial, caption, &frame);
+    ok = save(onSerial, folder / "comm-dialog-serial.png") && ok;
+    return ok;
+}
+
+}  // namespace qd40::tavik

@@ -1,0 +1,42 @@
+// The windows of a document inside the main window: the program window, the
+// records explorer and the graph. Each follows its document's changes and
+// asks the main window before it closes.
+#pragma once
+#include <functional>
+
+#include <QWidget>
+
+#include "app/ui/document_handle.h"
+
+namespace qd40::ui {
+
+class DocWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Program, Explorer, Graph };
+
+    DocWindow(DocumentHandle& doc, Kind kind, QWidget* parent = nullptr);
+    DocumentHandle& document() const { return doc_; }
+    Kind kind() const { return kind_; }
+    // Called when the window is asked to close; false keeps it open.
+    void setCloseGuard(std::function<bool(DocWindow&)> guard) { guard_ = std::move(guard); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateTitle();
+
+    DocumentHandle& doc_;
+    Kind kind_;
+    std::function<bool(DocWindow&)> guard_;
+};
+
+// The graph of a record block; it shows nothing yet.
+class GraphWindow : public DocWindow {
+public:
+    explicit GraphWindow(DocumentHandle& doc, QWidget* parent = nullptr)
+        : DocWindow(doc, Kind::Graph, parent) {}
+};
+
+}  // namespace qd40::ui

@@ -1,0 +1,564 @@
+#include "app/ui/main_frame.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStyle>
+
+#include "app/core/app_strings.h"
+#include "app/core/views/document_rules.h"
+#include "app/core/views/tiling.h"
+#include "app/core/views/view_strings.h"
+
+namespace qd40::ui {
+
+namespace {
+using app::views::Command;
+using app::views::viewMessage;
+using app::views::viewText;
+namespace vtext = app::views::vtext;
+
+QString t(int id) {
+    return QString::fromStdString(viewText(id));
+}
+}  // namespace
+
+MainFrame::MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig config)
+    : app_(app), prompter_(prompter), config_(std::move(config)) {
+    mdi_ = new QMdiArea(this);
+    setCentralWidget(mdi_);
+    mdi_->viewport()->installEventFilter(this);
+    createActions();
+    createMenus();
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
+        updateCommands();
+        updateTitle();
+    });
+    prompter_.setParentWidget(this);
+    updateRecentFiles();
+    updateCommands();
+    updateTitle();
+    resize(1024, 720);
+}
+
+MainFrame::~MainFrame() {
+    prompter_.setParentWidget(nullptr);
+    // The windows go before the documents they show.
+    closing_ = nullptr;
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        delete w;
+}
+
+// ---- menus -----------------------------------------------------------------------
+
+QAction* MainFrame::addCommand(QMenu* menu, Command command, int textId,
+                               void (MainFrame::*handler)()) {
+    auto* a = menu->addAction(t(textId));
+    connect(a, &QAction::triggered, this, handler);
+    actions_[command] = a;
+    return a;
+}
+
+void MainFrame::createActions() {
+    for (size_t i = 0; i < recent_.size(); ++i) {
+        recent_[i] = new QAction(this);
+        connect(recent_[i], &QAction::triggered, this, [this, i] {
+            const auto& entries = app_.recentFiles().entries();
+            if (i < entries.size())
+                openDocument(entries[i]);
+        });
+    }
+}
+
+void MainFrame::createMenus() {
+    QMenu* file = menuBar()->addMenu(t(vtext::kMenuFile));
+    addCommand(file, Command::FileNew, vtext::kCmdFileNew, &MainFrame::onFileNew)
+        ->setShortcut(QKeySequence::New);
+    addCommand(file, Command::FileOpen, vtext::kCmdFileOpen, &MainFrame::onFileOpen)
+        ->setShortcut(QKeySequence::Open);
+    addCommand(file, Command::FileClose, vtext::kCmdFileClose, &MainFrame::onFileClose);
+    file->addSeparator();
+    addCommand(file, Command::FileSave, vtext::kCmdFileSave, &MainFrame::onFileSave)
+        ->setShortcut(QKeySequence::Save);
+    addCommand(file, Command::FileSaveAs, vtext::kCmdFileSaveAs, &MainFrame::onFileSaveAs);
+    recentSeparator_ = file->addSeparator();
+    for (QAction* a : recent_)
+        file->addAction(a);
+    file->addSeparator();
+    addCommand(file, Command::Exit, vtext::kCmdExit, &MainFrame::onExit);
+
+    QMenu* doc = menuBar()->addMenu(t(vtext::kMenuDocument));
+    addCommand(doc, Command::OpenCommunications, vtext::kCmdOpenComm,
+               &MainFrame::onOpenCommunications);
+    addCommand(doc, Command::CloseCommunications, vtext::kCmdCloseComm,
+               &MainFrame::onCloseCommunications);
+    doc->addSeparator();
+    addCommand(doc, Command::TransmitAll, vtext::kCmdTransmitAll, &MainFrame::onTransmitAll);
+    addCommand(doc, Command::RunAll, vtext::kCmdRunAll, &MainFrame::onRunAll);
+    addCommand(doc, Command::StopAll, vtext::kCmdStopAll, &MainFrame::onStopAll);
+    doc->addSeparator();
+    addCommand(doc, Command::RecordsView, vtext::kCmdRecordsView, &MainFrame::onRecordsView);
+    addCommand(doc, Command::ProgramView, vtext::kCmdProgramView, &MainFrame::onProgramView);
+    doc->addSeparator();
+    addCommand(doc, Command::EasyMode, vtext::kCmdEasyMode, &MainFrame::onEasyMode)
+        ->setCheckable(true);
+    addCommand(doc, Command::FullMode, vtext::kCmdFullMode, &MainFrame::onFullMode)
+        ->setCheckable(true);
+
+    QMenu* module = menuBar()->addMenu(t(vtext::kMenuModule));
+    addCommand(module, Command::AddModule, vtext::kCmdAddModule, &MainFrame::onAddModule);
+    addCommand(module, Command::CommProperties, vtext::kCmdCommProperties,
+               &MainFrame::onCommProperties);
+    module->addSeparator();
+    addCommand(module, Command::Transmit, vtext::kCmdTransmit, &MainFrame::onTransmit);
+    addCommand(module, Command::ReadProgram, vtext::kCmdReadProgram, &MainFrame::onReadProgram);
+    addCommand(module, Command::ReadName, vtext::kCmdReadName, &MainFrame::onReadName);
+    module->addSeparator();
+    addCommand(module, Command::Run, vtext::kCmdRun, &MainFrame::onRun);
+    addCommand(module, Command::Stop, vtext::kCmdStop, &MainFrame::onStop);
+    addCommand(module, Command::ForceRemote, vtext::kCmdForceRemote, &MainFrame::onForceRemote);
+    module->addSeparator();
+    addCommand(module, Command::DeleteModule, vtext::kCmdDelete, &MainFrame::onDeleteModule);
+    addCommand(module, Command::RenameModule, vtext::kCmdRename, &MainFrame::onRenameModule);
+
+    QMenu* window = menuBar()->addMenu(t(vtext::kMenuWindow));
+    addCommand(window, Command::WindowTile, vtext::kCmdWindowTile, &MainFrame::onTile);
+    addCommand(window, Command::WindowCascade, vtext::kCmdWindowCascade, &MainFrame::onCascade);
+
+    QMenu* help = menuBar()->addMenu(t(vtext::kMenuHelp));
+    addCommand(help, Command::About, vtext::kCmdAbout, &MainFrame::onAbout);
+
+    // The states follow the selection; they are brought up to date whenever
+    // a menu opens as well.
+    for (QMenu* m : {file, doc, module, window, help})
+        connect(m, &QMenu::aboutToShow, this, &MainFrame::updateCommands);
+}
+
+void MainFrame::updateCommands() {
+    app::views::CommandContext c;
+    c.rights = app_.rightsWord();
+    if (DocumentHandle* doc = activeDocument()) {
+        c.hasDocument = true;
+        c.documentModified = doc->doc().isModified();
+        c.communicationsOpen = doc->doc().communicationsOpen;
+    }
+    if (ProgramWindow* program = activeProgram()) {
+        c.selection = program->selection();
+        if (app::CTavikItem* item = program->selectedItem()) {
+            int32_t open = 0;
+            c.moduleConnected = succeeded(item->control().get_IsOpen(&open)) && open != 0;
+        }
+    }
+    for (auto& [command, action] : actions_)
+        action->setEnabled(app::views::commandEnabled(command, c));
+    const bool easy = app_.easyProgramming();
+    actions_[Command::EasyMode]->setChecked(easy);
+    actions_[Command::FullMode]->setChecked(!easy);
+    const bool recentAllowed = app::views::commandEnabled(Command::FileRecent, c);
+    for (QAction* a : recent_)
+        a->setEnabled(recentAllowed);
+}
+
+void MainFrame::updateRecentFiles() {
+    const auto& entries = app_.recentFiles().entries();
+    for (size_t i = 0; i < recent_.size(); ++i) {
+        recent_[i]->setVisible(i < entries.size());
+        if (i < entries.size())
+            recent_[i]->setText(QString::fromStdString(
+                viewMessage(vtext::kRecentFile, {std::to_string(i + 1), entries[i]})));
+    }
+    recentSeparator_->setVisible(!entries.empty());
+}
+
+void MainFrame::rememberRecent(const std::filesystem::path& path) {
+    app_.recentFiles().add(path.string());
+    app_.recentFiles().save(app_.profile());
+    updateRecentFiles();
+}
+
+void MainFrame::updateTitle() {
+    std::string title = config_.productName;
+    if (DocumentHandle* doc = activeDocument())
+        title += " - " + app::views::documentWindowTitle(doc->doc());
+    setWindowTitle(QString::fromStdString(title));
+}
+
+// ---- documents and windows -------------------------------------------------------------
+
+void MainFrame::showFrame(bool minimised) {
+    if (minimised)
+        showMinimized();
+    else
+        showMaximized();
+}
+
+bool MainFrame::openDocument(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    for (const auto& doc : docs_) {
+        if (!doc->doc().path().empty() && doc->doc().path() == absolute) {
+            for (QMdiSubWindow* w : mdi_->subWindowList()) {
+                auto* dw = qobject_cast<DocWindow*>(w->widget());
+                if (dw && &dw->document() == doc.get() && dw->kind() == DocWindow::Kind::Program)
+                    mdi_->setActiveSubWindow(w);
+            }
+            return true;
+        }
+    }
+    auto doc =
+        app::views::openDocument(ec ? path : absolute, config_.controlFactory, app_, prompter_);
+    if (!doc)
+        return false;
+    DocumentHandle& handle = addDocument(std::move(doc));
+    ProgramWindow* program = openProgramWindow(handle);
+    openExplorerWindow(handle);
+    mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(program->parentWidget()));
+    tileWindows();
+    rememberRecent(handle.doc().path());
+    return true;
+}
+
+void MainFrame::newDocument() {
+    auto doc = std::make_unique<app::CTavikDoc>(config_.controlFactory);
+    doc->setUntitledName("Tavik-" + std::to_string(++untitled_));
+    DocumentHandle& handle = addDocument(std::move(doc));
+    openProgramWindow(handle);
+}
+
+DocumentHandle& MainFrame::addDocument(std::unique_ptr<app::CTavikDoc> doc) {
+    docs_.push_back(std::make_unique<DocumentHandle>(std::move(doc), prompter_, app_));
+    DocumentHandle* handle = docs_.back().get();
+    connect(handle, &DocumentHandle::changed, this, [this] {
+        updateCommands();
+        updateTitle();
+    });
+    return *handle;
+}
+
+ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
+    auto* w = new ProgramWindow(doc, prompter_);
+    connect(w, &ProgramWindow::selectionChanged, this, &MainFrame::updateCommands);
+    addWindow(w);
+    return w;
+}
+
+ExplorerWindow* MainFrame::openExplorerWindow(DocumentHandle& doc) {
+    auto* w = new ExplorerWindow(doc, config_.locale);
+    addWindow(w);
+    return w;
+}
+
+void MainFrame::addWindow(DocWindow* window) {
+    DocumentHandle* doc = &window->document();
+    window->setCloseGuard([this](DocWindow& w) { return guardWindowClose(w); });
+    ++windowCount_[doc];
+    connect(window, &QObject::destroyed, this, [this, doc] { windowGone(doc); });
+    QMdiSubWindow* sub = mdi_->addSubWindow(window);
+    sub->setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    sub->resize(mdi_->viewport()->width() * 3 / 4, mdi_->viewport()->height() * 3 / 4);
+    sub->show();
+}
+
+void MainFrame::windowGone(DocumentHandle* doc) {
+    if (--windowCount_[doc] > 0)
+        return;
+    windowCount_.erase(doc);
+    if (closing_ == doc)
+        closing_ = nullptr;
+    // The document goes once the window that showed it last is gone.
+    QMetaObject::invokeMethod(
+        this,
+        [this, doc] {
+            std::erase_if(docs_, [doc](const auto& d) { return d.get() == doc; });
+            updateCommands();
+            updateTitle();
+        },
+        Qt::QueuedConnection);
+}
+
+DocWindow* MainFrame::activeWindow() const {
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    return sub ? qobject_cast<DocWindow*>(sub->widget()) : nullptr;
+}
+
+DocumentHandle* MainFrame::activeDocument() const {
+    DocWindow* w = activeWindow();
+    return w ? &w->document() : nullptr;
+}
+
+ProgramWindow* MainFrame::activeProgram() const {
+    return qobject_cast<ProgramWindow*>(activeWindow());
+}
+
+void MainFrame::tileWindows() {
+    QList<QMdiSubWindow*> windows = mdi_->subWindowList(QMdiArea::ActivationHistoryOrder);
+    std::reverse(windows.begin(), windows.end());
+    windows.removeIf([](QMdiSubWindow* w) { return w->isMinimized() || !w->isVisible(); });
+    tiled_ = true;
+    const auto tiles = app::views::stackedTiles(mdi_->viewport()->rect(), int(windows.size()));
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        windows[i]->showNormal();
+        windows[i]->setGeometry(tiles[size_t(i)]);
+    }
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mdi_->viewport() && event->type() == QEvent::Resize && tiled_)
+        QMetaObject::invokeMethod(this, &MainFrame::tileWindows, Qt::QueuedConnection);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- closing -----------------------------------------------------------------------
+
+bool MainFrame::guardWindowClose(DocWindow& window) {
+    DocumentHandle& doc = window.document();
+    if (closing_ == &doc)
+        return true;
+    if (windowCount_[&doc] > 1)
+        return app::views::mayCloseWindow(app_);
+    return mayCloseDocument(doc);
+}
+
+bool MainFrame::mayCloseDocument(DocumentHandle& doc) {
+    switch (app::views::closeLastWindow(doc.doc(), app_, prompter_)) {
+        case app::views::LastWindowClose::Refuse:
+            return false;
+        case app::views::LastWindowClose::Close:
+            return true;
+        case app::views::LastWindowClose::SaveThenClose:
+            return save(doc);
+    }
+    return false;
+}
+
+bool MainFrame::closeDocument(DocumentHandle& doc) {
+    if (!mayCloseDocument(doc))
+        return false;
+    closing_ = &doc;
+    for (QMdiSubWindow* w : mdi_->subWindowList()) {
+        auto* dw = qobject_cast<DocWindow*>(w->widget());
+        if (dw && &dw->document() == &doc)
+            w->close();
+    }
+    return true;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!app_.queryClose()) {
+        event->ignore();
+        return;
+    }
+    std::vector<DocumentHandle*> open;
+    for (const auto& doc : docs_)
+        open.push_back(doc.get());
+    for (DocumentHandle* doc : open) {
+        if (!closeDocument(*doc)) {
+            event->ignore();
+            return;
+        }
+    }
+    app_.exit();
+    event->accept();
+}
+
+bool MainFrame::save(DocumentHandle& doc) {
+    if (doc.doc().path().empty())
+        return saveAs(doc);
+    return app::views::saveDocument(doc.doc(), doc.doc().path(), app_, prompter_);
+}
+
+bool MainFrame::saveAs(DocumentHandle& doc) {
+    const std::filesystem::path folder =
+        doc.doc().path().empty() ? std::filesystem::current_path() : doc.doc().path().parent_path();
+    const std::string proposed = app::views::proposedSaveName(doc.doc().title());
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, t(vtext::kSaveAsTitle), QString::fromStdString((folder / proposed).string()),
+        t(vtext::kFileFilter), nullptr,
+        app_.isOverwritingAllowed() ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty())
+        return false;
+    const std::filesystem::path path = chosen.toStdString();
+    if (!app::views::mayWriteTo(path, app_, prompter_))
+        return false;
+    if (!app::views::saveDocument(doc.doc(), path, app_, prompter_))
+        return false;
+    rememberRecent(path);
+    return true;
+}
+
+// ---- File ---------------------------------------------------------------------------
+
+void MainFrame::onFileNew() {
+    newDocument();
+}
+
+void MainFrame::onFileOpen() {
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, t(vtext::kOpenTitle),
+        QString::fromStdString(std::filesystem::current_path().string()), t(vtext::kFileFilter));
+    if (!chosen.isEmpty())
+        openDocument(chosen.toStdString());
+}
+
+void MainFrame::onFileSave() {
+    if (DocumentHandle* doc = activeDocument())
+        save(*doc);
+}
+
+void MainFrame::onFileSaveAs() {
+    if (DocumentHandle* doc = activeDocument())
+        saveAs(*doc);
+}
+
+void MainFrame::onFileClose() {
+    if (DocumentHandle* doc = activeDocument())
+        closeDocument(*doc);
+}
+
+void MainFrame::onExit() {
+    close();
+}
+
+// ---- Document ------------------------------------------------------------------------
+
+void MainFrame::onRecordsView() {
+    if (DocumentHandle* doc = activeDocument())
+        openExplorerWindow(*doc);
+}
+
+void MainFrame::onProgramView() {
+    if (DocumentHandle* doc = activeDocument())
+        openProgramWindow(*doc);
+}
+
+void MainFrame::onOpenCommunications() {
+    if (DocumentHandle* doc = activeDocument())
+        doc->ops().openCommunications();
+    updateCommands();
+}
+
+void MainFrame::onCloseCommunications() {
+    // No document serves OPC clients yet.
+    if (DocumentHandle* doc = activeDocument())
+        doc->ops().closeCommunications(false);
+    updateCommands();
+}
+
+void MainFrame::onTransmitAll() {
+    if (DocumentHandle* doc = activeDocument())
+        doc->ops().transmitAll();
+}
+
+void MainFrame::onRunAll() {
+    if (DocumentHandle* doc = activeDocument())
+        doc->ops().runAll();
+}
+
+void MainFrame::onStopAll() {
+    if (DocumentHandle* doc = activeDocument())
+        doc->ops().stopAll();
+}
+
+void MainFrame::onFullMode() {
+    app_.setEasyProgramming(false);
+    updateCommands();
+}
+
+void MainFrame::onEasyMode() {
+    if (!app_.easyProgramming() &&
+        prompter_.message(viewText(vtext::kEasyModeWarning), app::Buttons::OkCancel,
+                          app::Icon::Exclamation) != app::Answer::Ok) {
+        updateCommands();
+        return;
+    }
+    app_.setEasyProgramming(true);
+    updateCommands();
+}
+
+// ---- Module --------------------------------------------------------------------------
+
+void MainFrame::onAddModule() {
+    ProgramWindow* program = activeProgram();
+    if (!program)
+        return;
+    const app::CTavikItem* model = program->selectedItem();
+    if (app::CTavikItem* added = program->document().ops().addModule(model))
+        program->selectItem(added);
+}
+
+void MainFrame::withSelectedModule(
+    const std::function<void(app::DocOperations&, app::CTavikItem&)>& operation) {
+    ProgramWindow* program = activeProgram();
+    if (program && program->selectedItem())
+        operation(program->document().ops(), *program->selectedItem());
+    updateCommands();
+}
+
+void MainFrame::onCommProperties() {
+    withSelectedModule([](auto& ops, auto& item) { ops.editCommParams(item); });
+}
+
+void MainFrame::onTransmit() {
+    withSelectedModule([](auto& ops, auto& item) { ops.transmit(item); });
+}
+
+void MainFrame::onReadProgram() {
+    withSelectedModule([](auto& ops, auto& item) { ops.readProgram(item); });
+}
+
+void MainFrame::onReadName() {
+    withSelectedModule([](auto& ops, auto& item) { ops.readName(item); });
+}
+
+void MainFrame::onRun() {
+    withSelectedModule([](auto& ops, auto& item) { ops.run(item); });
+}
+
+void MainFrame::onStop() {
+    withSelectedModule([](auto& ops, auto& item) {
+        ops.withOpenItem(item, [](ctl::OvixQd40Ctl& c) { return c.Stop(); });
+    });
+}
+
+void MainFrame::onForceRemote() {
+    withSelectedModule([](auto& ops, auto& item) { ops.forceRemote(item); });
+}
+
+void MainFrame::onDeleteModule() {
+    ProgramWindow* program = activeProgram();
+    if (!program || !program->selectedItem())
+        return;
+    if (prompter_.message(app::appMessage(app::text::kDeleteModuleAsk, {program->selectedText()}),
+                          app::Buttons::YesNoCancel, app::Icon::Question) != app::Answer::Yes)
+        return;
+    app::CTavikDoc& doc = program->document().doc();
+    doc.deleteItem(program->selectedItem());
+    doc.setModified();
+}
+
+void MainFrame::onRenameModule() {
+    if (ProgramWindow* program = activeProgram())
+        program->startRename();
+}
+
+// ---- Window and Help ----------------------------------------------------------------------
+
+void MainFrame::onTile() {
+    tileWindows();
+}
+
+void MainFrame::onCascade() {
+    tiled_ = false;
+    mdi_->cascadeSubWindows();
+}
+
+void MainFrame::onAbout() {
+    QMessageBox::about(this, t(vtext::kAboutTitle),
+                       QString::fromStdString(viewMessage(
+                           vtext::kAboutText,
+                           {config_.productName, config_.productVersion, config_.fileVersion})));
+}
+
+}  // namespace qd40::ui

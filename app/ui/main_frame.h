@@ -1,0 +1,134 @@
+// The main window: the MDI area with the document windows, the menus of the
+// application, document and module commands (each enabled by the rules of
+// app/core/views/commands.h), and the rules for closing windows, documents
+// and the application.
+#pragma once
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+#include <QMdiArea>
+
+#include "app/core/tavik_app.h"
+#include "app/core/views/commands.h"
+#include "app/ui/document_handle.h"
+#include "app/ui/explorer_window.h"
+#include "app/ui/program_window.h"
+#include "app/ui/qt_prompter.h"
+#include "platform/locale.h"
+
+class QAction;
+class QMenu;
+
+namespace qd40::ui {
+
+struct FrameConfig {
+    std::string productName = "Tavik";
+    std::string productVersion;
+    std::string fileVersion;  // "2.10.0.0"
+    app::CTavikDoc::ControlFactory controlFactory;
+    platform::Locale locale = platform::Locale::posix();
+};
+
+class MainFrame : public QMainWindow, public app::AppFrame {
+    Q_OBJECT
+public:
+    MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig config);
+    ~MainFrame() override;
+
+    // ---- AppFrame
+    void showFrame(bool minimised) override;
+    bool openDocument(const std::filesystem::path& path) override;
+
+    // A new untitled document with its program window.
+    void newDocument();
+    // Stacks the windows one above the other over the whole area, the active
+    // one on top.
+    void tileWindows();
+    QMdiArea* mdiArea() const { return mdi_; }
+    DocWindow* activeWindow() const;
+    QAction* action(app::views::Command command) const { return actions_.at(command); }
+    // Enables each command for the active window, its document and selection.
+    void updateCommands();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Keeps tiled windows tiled while the area changes size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    QAction* addCommand(QMenu* menu, app::views::Command command, int textId,
+                        void (MainFrame::*handler)());
+
+    DocumentHandle& addDocument(std::unique_ptr<app::CTavikDoc> doc);
+    DocumentHandle* activeDocument() const;
+    ProgramWindow* activeProgram() const;
+    ProgramWindow* openProgramWindow(DocumentHandle& doc);
+    ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
+    void addWindow(DocWindow* window);
+    void windowGone(DocumentHandle* doc);
+    bool guardWindowClose(DocWindow& window);
+    // Whether the document may go (saving it when asked); then closes all its windows.
+    bool mayCloseDocument(DocumentHandle& doc);
+    bool closeDocument(DocumentHandle& doc);
+    bool save(DocumentHandle& doc);
+    bool saveAs(DocumentHandle& doc);
+    void rememberRecent(const std::filesystem::path& path);
+    void updateRecentFiles();
+    void updateTitle();
+
+    // Runs operation on the selected module of the active program window.
+    void withSelectedModule(
+        const std::function<void(app::DocOperations&, app::CTavikItem&)>& operation);
+
+    // ---- commands
+    void onFileNew();
+    void onFileOpen();
+    void onFileSave();
+    void onFileSaveAs();
+    void onFileClose();
+    void onExit();
+    void onRecordsView();
+    void onProgramView();
+    void onOpenCommunications();
+    void onCloseCommunications();
+    void onTransmitAll();
+    void onRunAll();
+    void onStopAll();
+    void onFullMode();
+    void onEasyMode();
+    void onAddModule();
+    void onCommProperties();
+    void onTransmit();
+    void onReadProgram();
+    void onReadName();
+    void onRun();
+    void onStop();
+    void onForceRemote();
+    void onDeleteModule();
+    void onRenameModule();
+    void onTile();
+    void onCascade();
+    void onAbout();
+
+    app::CTavikApp& app_;
+    QtPrompter& prompter_;
+    FrameConfig config_;
+    QMdiArea* mdi_;
+    std::map<app::views::Command, QAction*> actions_;
+    std::array<QAction*, settings::RecentFileList::kDefaultSize> recent_{};
+    QAction* recentSeparator_ = nullptr;
+    std::vector<std::unique_ptr<DocumentHandle>> docs_;
+    std::map<DocumentHandle*, int> windowCount_;
+    DocumentHandle* closing_ = nullptr;  // the document whose windows are being closed
+    int untitled_ = 0;
+    bool tiled_ = false;
+};
+
+}  // namespace qd40::ui
