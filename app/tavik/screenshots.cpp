@@ -14,6 +14,9 @@ namespace qd40::tavik {
 
 namespace {
 
+// PNG quality 0: the strongest compression.
+constexpr int kSmallestPng = 0;
+
 // The widget as drawn, under a plain caption bar with its window title (the
 // offscreen platform draws no window decorations).
 QImage withCaption(QWidget& widget) {
@@ -35,7 +38,8 @@ QImage withCaption(QWidget& widget) {
 bool save(QWidget& widget, const std::filesystem::path& file) {
     widget.show();
     QApplication::processEvents();
-    const bool ok = withCaption(widget).save(QString::fromStdString(file.string()), "PNG");
+    const bool ok =
+        withCaption(widget).save(QString::fromStdString(file.string()), "PNG", kSmallestPng);
     widget.hide();
     if (!ok) {
         std::fprintf(stderr, "tavik: cannot write %s\n", file.c_str());
