@@ -54,11 +54,20 @@ CCommDialog::CCommDialog(const ctl::CtlConnection& params, std::string messageCa
             QString::fromStdString(strings::formatText(viewText(vtext::kCommComPortItem), p)));
     serverParams_ = new QCheckBox(t(vtext::kCommServerParams), this);
     rate_ = new QComboBox(this);
+    // Named for the tests that find them.
+    serial_->setObjectName("serial");
+    network_->setObjectName("network");
+    local_->setObjectName("local");
+    remoteHost_->setObjectName("remoteHost");
+    host_->setObjectName("host");
+    comPort_->setObjectName("comPort");
+    rate_->setObjectName("rate");
     for (uint32_t r : kBaudRates)
         rate_->addItem(QString::number(r));
     interface_ = new QComboBox(this);
     interface_->addItems({t(vtext::kCommStandard), t(vtext::kCommUsb), t(vtext::kCommRadio)});
     address_ = new QLineEdit(this);
+    address_->setObjectName("address");
     address_->setMinimumWidth(address_->fontMetrics().averageCharWidth() * 24);
     tcpPort_ = new QSpinBox(this);
     tcpPort_->setRange(0, 65535);

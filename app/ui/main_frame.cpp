@@ -5,7 +5,9 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QStyle>
+#include <QToolBar>
 
 #include "app/core/app_strings.h"
 #include "app/core/views/document_rules.h"
@@ -30,6 +32,7 @@ MainFrame::MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig conf
     mdi_ = new QMdiArea(this);
     setCentralWidget(mdi_);
     mdi_->viewport()->installEventFilter(this);
+    setAcceptDrops(true);
     createActions();
     createMenus();
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
@@ -129,6 +132,27 @@ void MainFrame::createMenus() {
 
     QMenu* help = menuBar()->addMenu(t(vtext::kMenuHelp));
     addCommand(help, Command::About, vtext::kCmdAbout, &MainFrame::onAbout);
+
+    // The tool bar: the file commands and the commands of the whole document.
+    QToolBar* tools = addToolBar(t(vtext::kMenuFile));
+    tools->setObjectName("mainToolBar");
+    tools->setMovable(false);
+    const std::pair<Command, QStyle::StandardPixmap> buttons[] = {
+        {Command::FileNew, QStyle::SP_FileIcon},
+        {Command::FileOpen, QStyle::SP_DialogOpenButton},
+        {Command::FileSave, QStyle::SP_DialogSaveButton},
+        {Command::OpenCommunications, QStyle::SP_DriveNetIcon},
+        {Command::TransmitAll, QStyle::SP_ArrowUp},
+        {Command::RunAll, QStyle::SP_MediaPlay},
+        {Command::StopAll, QStyle::SP_MediaStop},
+    };
+    for (const auto& [command, pixmap] : buttons) {
+        QAction* a = actions_.at(command);
+        a->setIcon(style()->standardIcon(pixmap));
+        if (command == Command::OpenCommunications || command == Command::TransmitAll)
+            tools->addSeparator();
+        tools->addAction(a);
+    }
 
     // The states follow the selection; they are brought up to date whenever
     // a menu opens as well.
@@ -308,6 +332,21 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mdi_->viewport() && event->type() == QEvent::Resize && tiled_)
         QMetaObject::invokeMethod(this, &MainFrame::tileWindows, Qt::QueuedConnection);
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* event) {
+    if (!app::views::commandEnabled(Command::FileOpen, {.rights = app_.rightsWord()}))
+        return;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            openDocument(url.toLocalFile().toStdString());
+    }
+    event->acceptProposedAction();
 }
 
 // ---- closing -----------------------------------------------------------------------

@@ -57,6 +57,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Documents dropped on the window open as File Open would.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Keeps tiled windows tiled while the area changes size.
     bool eventFilter(QObject* watched, QEvent* event) override;
 

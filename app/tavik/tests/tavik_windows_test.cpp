@@ -12,6 +12,7 @@
 #include "app/core/opc/opc_toolkit.h"
 #include "app/core/tavik_app.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/tests/qt_app_fixture.h"
 
 namespace qd40::tavik {
 namespace {
@@ -26,19 +27,8 @@ std::filesystem::path testFolder() {
     return p;
 }
 
-class TavikWindows : public ::testing::Test {
+class TavikWindows : public ui::testing::WithQApplication {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tavik_windows_tests";
-        static char* argv[] = {name, nullptr};
-        qapp_ = new QApplication(argc, argv);
-    }
-    static void TearDownTestSuite() {
-        delete qapp_;
-        qapp_ = nullptr;
-    }
-
     TavikWindows() : folder_(testFolder()) {
         factory_ = [registry = folder_ / "registry"](ctl::CtlContainer* c) {
             return std::make_unique<ctl::OvixQd40Ctl>(ctl::Qd40Factory{}, c,
@@ -79,7 +69,6 @@ protected:
         return path;
     }
 
-    static QApplication* qapp_;
     std::filesystem::path folder_;
     app::CTavikDoc::ControlFactory factory_;
     ui::QtPrompter prompter_{"Tavik"};
@@ -88,8 +77,6 @@ protected:
     std::unique_ptr<app::CTavikApp> app_;
     std::unique_ptr<ui::MainFrame> frame_;
 };
-
-QApplication* TavikWindows::qapp_ = nullptr;
 
 TEST_F(TavikWindows, OpeningADocumentTilesItsProgramWindowAboveItsExplorer) {
     const auto path = demonstrationDocument(1000);

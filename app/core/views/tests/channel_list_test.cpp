@@ -23,7 +23,7 @@ TEST(ChannelList, HasThirtyEightColumnsSixPerLimit) {
     EXPECT_EQ(titles.back(), "Linearization");
 }
 
-struct Fixture : ::testing::Test {
+struct ChannelRows : ::testing::Test {
     CTavikDoc doc{testing::offlineControls()};
     CTavikItem& item = addModule(doc, {true, "", 1, 1});
 
@@ -92,7 +92,7 @@ struct Fixture : ::testing::Test {
     }
 };
 
-TEST_F(Fixture, RowsShowEveryColumnOfTheChannel) {
+TEST_F(ChannelRows, RowsShowEveryColumnOfTheChannel) {
     configure();
     const auto rows = channelListRows(item.control());
     ASSERT_TRUE(rows);
@@ -151,7 +151,7 @@ TEST_F(Fixture, RowsShowEveryColumnOfTheChannel) {
     EXPECT_EQ((*rows)[29][0], "30");
 }
 
-TEST_F(Fixture, WiringTextsFollowTheFunction) {
+TEST_F(ChannelRows, WiringTextsFollowTheFunction) {
     struct Case {
         int function;
         int connection;
@@ -174,7 +174,7 @@ TEST_F(Fixture, WiringTextsFollowTheFunction) {
     }
 }
 
-TEST_F(Fixture, ModelShowsTheSelectedItemAndPassesTheTester) {
+TEST_F(ChannelRows, ModelShowsTheSelectedItemAndPassesTheTester) {
     configure();
     ChannelListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
