@@ -310,6 +310,7 @@ HRESULT Qd40::Version(std::string* pVal) {
             return fail(kMsgInvalidPointer, E_POINTER, kIidIUser);                      \
         if (!PortSettingsTable::validPort(nPort))                                       \
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);                      \
+        std::lock_guard guard(ctx_.ports.guard());                                      \
         *pVal = ctx_.ports.port(nPort).field;                                           \
         return S_OK;                                                                    \
     }
@@ -317,6 +318,7 @@ HRESULT Qd40::Version(std::string* pVal) {
     HRESULT Qd40::Put##Name##ComX(int32_t nPort, decltype(PortSettings::field) newVal) { \
         if (!PortSettingsTable::validPort(nPort))                                        \
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);                       \
+        std::lock_guard guard(ctx_.ports.guard());                                       \
         ctx_.ports.port(nPort).field = newVal;                                           \
         return S_OK;                                                                     \
     }
@@ -337,6 +339,7 @@ HRESULT Qd40::PutBaudRateComX(int32_t nPort, uint32_t newVal) {
         return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);
     if (!PortSettingsTable::validBaudRate(newVal))
         return fail(kMsgInvalidBaudRate, E_INVALIDARG, kIidIUser);
+    std::lock_guard guard(ctx_.ports.guard());
     ctx_.ports.port(nPort).baudRate = newVal;
     return S_OK;
 }
@@ -354,6 +357,18 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
         return fail(kMsgNoTransport, E_FAIL, kIidIUser);
     transport::Transport& t = *transport_;
     int16_t result = 0;
+    // The settings as they stand now; other clients may change the table meanwhile.
+    PortSettings p;
+    uint32_t ipTimeOut = 0, rsTimeOut = 0;
+    uint8_t retries = 0;
+    {
+        std::lock_guard guard(ctx_.ports.guard());
+        if (PortSettingsTable::validPort(nPort))
+            p = ctx_.ports.port(nPort);
+        ipTimeOut = ctx_.ports.ipTimeOut;
+        rsTimeOut = ctx_.ports.rsTimeOut;
+        retries = ctx_.ports.retries;
+    }
 
     auto failWith = [&](int message, const Status& st) {
         transport_.reset();
@@ -371,7 +386,7 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
         if (st)
             st = t.SetTcpPort(nPort);
         if (st)
-            st = t.SetAnswerTimeout(ctx_.ports.ipTimeOut);
+            st = t.SetAnswerTimeout(ipTimeOut);
         if (st)
             st = t.SetChannelEnabled(-1);
         if (st)
@@ -387,7 +402,6 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
             transport_.reset();
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);
         }
-        const PortSettings& p = ctx_.ports.port(nPort);
         if (p.available == 0) {
             transport_.reset();
             return fail(kMsgPortNotConfigured, E_FAIL, kIidIUser);
@@ -421,9 +435,9 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
             if (st)
                 st = t.SetCabling(p.halfDuplex);
             if (st)
-                st = t.SetRetries(ctx_.ports.retries);
+                st = t.SetRetries(retries);
             if (st)
-                st = t.SetAnswerTimeout(ctx_.ports.rsTimeOut);
+                st = t.SetAnswerTimeout(rsTimeOut);
             if (st)
                 st = t.SetRtsControl(0);
             if (st)
