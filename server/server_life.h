@@ -1,44 +1,26 @@
-// The daemon's lock count: one lock per connected client, per live Qd40
-// object, per open channel, per lock a client takes on the factory and for
-// the "Lock" switch. Objects lock and unlock it from their call threads; the
-// daemon watches it to end the process after a quiet period at zero.
+// The daemon's lock count: one lock per live Qd40 object, per open channel,
+// per lock a client takes on the factory and for the "Lock" switch. When a
+// release brings the count to zero the owner is told, so it can end the
+// process after a quiet period.
 #pragma once
-#include <atomic>
-#include <cstdint>
+#include <functional>
 
 namespace qd40::server {
 
 class ServerLife {
 public:
-    // One lock held for the life of its owner (a client connection).
-    class Hold {
-    public:
-        explicit Hold(ServerLife& life) : life_(life) { life_.lock(); }
-        ~Hold() { life_.unlock(); }
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-
-    private:
-        ServerLife& life_;
-    };
-
-    void lock() {
-        ++count_;
-        ++locks_;
-    }
+    explicit ServerLife(std::function<void()> onIdle = {}) : onIdle_(std::move(onIdle)) {}
+    void setOnIdle(std::function<void()> onIdle) { onIdle_ = std::move(onIdle); }
+    void lock() { ++count_; }
     void unlock() {
-        int c = count_.load();
-        while (c > 0 && !count_.compare_exchange_weak(c, c - 1)) {
-        }
+        if (count_ > 0 && --count_ == 0 && onIdle_)
+            onIdle_();
     }
-    int count() const { return count_.load(); }
-    // How many locks were ever taken: a change tells that the count left
-    // zero in between, however briefly.
-    uint64_t locksTaken() const { return locks_.load(); }
+    int count() const { return count_; }
 
 private:
-    std::atomic<int> count_{0};
-    std::atomic<uint64_t> locks_{0};
+    int count_ = 0;  // touched on the daemon's one thread only
+    std::function<void()> onIdle_;
 };
 
 }  // namespace qd40::server
