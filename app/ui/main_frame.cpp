@@ -111,6 +111,7 @@ void MainFrame::createMenus() {
         ->setCheckable(true);
 
     QMenu* module = menuBar()->addMenu(t(vtext::kMenuModule));
+    moduleMenu_ = module;
     addCommand(module, Command::AddModule, vtext::kCmdAddModule, &MainFrame::onAddModule);
     addCommand(module, Command::CommProperties, vtext::kCmdCommProperties,
                &MainFrame::onCommProperties);
@@ -264,6 +265,14 @@ DocumentHandle& MainFrame::addDocument(std::unique_ptr<app::CTavikDoc> doc) {
 ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
     auto* w = new ProgramWindow(doc, prompter_);
     connect(w, &ProgramWindow::selectionChanged, this, &MainFrame::updateCommands);
+    // The module commands at the cursor, on the node under it.
+    w->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w->tree(), &QWidget::customContextMenuRequested, this, [this, w](const QPoint& pos) {
+        if (QTreeWidgetItem* node = w->tree()->itemAt(pos))
+            w->tree()->setCurrentItem(node);
+        updateCommands();
+        moduleMenu_->exec(w->tree()->viewport()->mapToGlobal(pos));
+    });
     addWindow(w);
     return w;
 }

@@ -127,6 +127,7 @@ private:
     std::map<app::views::Command, QAction*> actions_;
     std::array<QAction*, settings::RecentFileList::kDefaultSize> recent_{};
     QAction* recentSeparator_ = nullptr;
+    QMenu* moduleMenu_ = nullptr;
     std::vector<std::unique_ptr<DocumentHandle>> docs_;
     std::map<DocumentHandle*, int> windowCount_;
     DocumentHandle* closing_ = nullptr;  // the document whose windows are being closed

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,6 +134,31 @@ TEST_F(TavikWindows, CommandsFollowTheSelectionAndTheTitleMarksChanges) {
     ASSERT_TRUE(title.count() > 0 || title.wait(kWaitMs));
     EXPECT_EQ(program->windowTitle(), "demo.dqx*");
     EXPECT_TRUE(frame_->action(Command::FileSave)->isEnabled());
+}
+
+TEST_F(TavikWindows, RenamingAModuleInTheTreeSetsItsMnemonic) {
+    ASSERT_TRUE(frame_->openDocument(demonstrationDocument(3)));
+    auto* program = qobject_cast<ui::ProgramWindow*>(frame_->activeWindow());
+    ASSERT_NE(program, nullptr);
+    app::CTavikItem* item = program->selectedItem();
+    ASSERT_NE(item, nullptr);
+
+    program->startRename();
+    QLineEdit* editor = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (editor = program->tree()->viewport()->findChild<QLineEdit*>()); }, kWaitMs));
+    EXPECT_EQ(editor->text().toStdString(), item->shortDisplayName());
+    editor->setText("A NAME LONGER THAN SIXTEEN");
+    QTest::keyClick(editor, Qt::Key_Return);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return item->mnemonic() == "A NAME LONGER TH"; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return program->tree()->currentItem() &&
+                   program->tree()->currentItem()->text(0).endsWith("\"A NAME LONGER TH\"");
+        },
+        kWaitMs));
+    EXPECT_TRUE(program->document().doc().isModified());
 }
 
 }  // namespace
