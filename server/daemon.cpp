@@ -29,6 +29,7 @@ namespace qd40::server {
 namespace {
 
 constexpr auto kIdleDelay = 5 * kj::SECONDS;
+constexpr auto kIdleCheck = 100 * kj::MILLISECONDS;
 constexpr auto kAcceptRetry = 200 * kj::MILLISECONDS;
 
 void say(const std::string& text) {
@@ -36,12 +37,17 @@ void say(const std::string& text) {
     std::fflush(stderr);
 }
 
-// One client connection with its own RPC system and factory.
+// One client connection with its own RPC system and factory. A connected
+// client keeps the daemon alive, even before it asks for its first object:
+// the lock is taken first and given back last, once the connection's objects
+// are gone.
 struct ClientConnection {
-    ClientConnection(kj::Own<kj::AsyncIoStream>&& s, Qd40Context& context)
-        : stream(kj::mv(s)),
+    ClientConnection(kj::Own<kj::AsyncIoStream>&& s, Qd40Context& context, rpc::CallThreads& calls)
+        : alive(context.life),
+          stream(kj::mv(s)),
           network(*stream, capnp::rpc::twoparty::Side::SERVER),
-          rpc(capnp::makeRpcServer(network, rpc::makeFactory(context))) {}
+          rpc(capnp::makeRpcServer(network, rpc::makeFactory(context, &calls))) {}
+    ServerLife::Hold alive;
     kj::Own<kj::AsyncIoStream> stream;
     capnp::TwoPartyVatNetwork network;
     capnp::RpcSystem<capnp::rpc::twoparty::VatId> rpc;
@@ -49,24 +55,29 @@ struct ClientConnection {
 
 class Daemon : private kj::TaskSet::ErrorHandler {
 public:
-    Daemon(kj::AsyncIoContext& io, Qd40Context& context, ServerLife& life)
-        : io_(io), context_(context), life_(life), tasks_(*this) {}
+    Daemon(kj::AsyncIoContext& io, Qd40Context& context, ServerLife& life, rpc::CallThreads& calls)
+        : io_(io), context_(context), life_(life), calls_(calls), tasks_(*this) {}
 
     void listen(kj::Own<kj::ConnectionReceiver> receiver) {
         auto& r = *receiver;
         tasks_.add(acceptLoop(r).attach(kj::mv(receiver)));
     }
 
-    // Arms (or re-arms) the idle shutdown: the daemon ends when the count is
-    // still zero 5 seconds after it last fell to zero.
-    void armIdle() {
-        idle_ = io_.provider->getTimer()
-                    .afterDelay(kIdleDelay)
-                    .then([this] {
-                        if (life_.count() == 0 && quit_)
-                            quit_->fulfill();
-                    })
-                    .eagerlyEvaluate(nullptr);
+    // The idle shutdown: the daemon ends once the count has stayed at zero,
+    // with no lock taken in between, for the idle delay. The count changes on
+    // the objects' call threads, so it is watched rather than signalled.
+    kj::Promise<void> watchIdle(kj::TimePoint zeroSince, uint64_t locks) {
+        return io_.provider->getTimer().afterDelay(kIdleCheck).then([this, zeroSince, locks] {
+            const auto now = io_.provider->getTimer().now();
+            const uint64_t taken = life_.locksTaken();
+            if (life_.count() != 0 || taken != locks)
+                return watchIdle(now, taken);
+            if (now - zeroSince >= kIdleDelay && quit_) {
+                quit_->fulfill();
+                return kj::Promise<void>(kj::READY_NOW);
+            }
+            return watchIdle(zeroSince, locks);
+        });
     }
 
     void run() {
@@ -75,12 +86,11 @@ public:
         auto& port = io_.unixEventPort;
         auto stop = paf.promise.exclusiveJoin(port.onSignal(SIGTERM).ignoreResult())
                         .exclusiveJoin(port.onSignal(SIGINT).ignoreResult());
-        if (life_.count() == 0)
-            armIdle();
+        idle_ =
+            watchIdle(io_.provider->getTimer().now(), life_.locksTaken()).eagerlyEvaluate(nullptr);
         stop.wait(io_.waitScope);
         quit_ = nullptr;
-        // Objects released while the daemon winds down must not re-arm it.
-        life_.setOnIdle({});
+        idle_ = nullptr;
     }
 
 private:
@@ -91,16 +101,12 @@ private:
             .then(
                 [this, &receiver](kj::Own<kj::AsyncIoStream>&& stream) {
                     acceptFailing_ = false;
-                    connections_.emplace_back(kj::mv(stream), context_);
+                    connections_.emplace_back(kj::mv(stream), context_, calls_);
                     auto it = std::prev(connections_.end());
                     // A client that goes away, however it ends, releases its objects
                     // and locks with its connection.
                     tasks_.add(
                         it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
-                    // A client that has just come in is about to create its
-                    // object: an idle daemon waits the full delay again.
-                    if (life_.count() == 0)
-                        armIdle();
                     return acceptLoop(receiver);
                 },
                 [this, &receiver](kj::Exception&& e) {
@@ -124,6 +130,7 @@ private:
     kj::AsyncIoContext& io_;
     Qd40Context& context_;
     ServerLife& life_;
+    rpc::CallThreads& calls_;
     std::list<ClientConnection> connections_;
     kj::TaskSet tasks_;
     kj::Promise<void> idle_ = nullptr;
@@ -188,11 +195,14 @@ int runDaemon(const DaemonOptions& options) {
     Qd40Context context{
         ports, life, [&] {
             return std::make_unique<transport::ModbusTransport>(lines, [&](int32_t port) {
+                std::lock_guard guard(ports.guard());
                 return PortSettingsTable::validPort(port) ? ports.port(port).device : std::string();
             });
         }};
-    Daemon daemon(io, context, life);
-    life.setOnIdle([&] { daemon.armIdle(); });
+    // Declared before the daemon: the threads outlive its connections, finish
+    // the calls and releases under way, and are joined before the lines close.
+    rpc::CallThreads calls;
+    Daemon daemon(io, context, life, calls);
     if (options.lock)
         life.lock();
 

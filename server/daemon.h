@@ -1,5 +1,7 @@
-// The daemon ovixqd40svr serving Qd40 objects: one event loop thread runs
-// every object and every call one after another. It listens on its Unix
+// The daemon ovixqd40svr serving Qd40 objects: one event loop thread carries
+// every client's calls, each object runs them on a thread of its own, and
+// objects on one line take turns on it, so a silent module holds up only the
+// clients of its own line. It listens on its Unix
 // socket in the runtime folder (owner-only) and, with -Listen, on TCP; it
 // ends about 5 seconds after its last object, lock and open channel.
 #pragma once

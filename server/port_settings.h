@@ -6,6 +6,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/registry.h"
@@ -40,6 +41,10 @@ public:
     static bool validPort(int port) { return port >= 1 && port <= kPortCount; }
     static std::string defaultDevice(int port);
 
+    // Held while a port or the common values are read or changed by the
+    // objects' call threads.
+    std::mutex& guard() const { return guard_; }
+
     // Port n (1..8); callers check the number first.
     PortSettings& port(int n) { return ports_[size_t(n - 1)]; }
     const PortSettings& port(int n) const { return ports_[size_t(n - 1)]; }
@@ -54,6 +59,7 @@ public:
 
 private:
     std::array<PortSettings, kPortCount> ports_;
+    mutable std::mutex guard_;
 };
 
 // Writes the device path of COM `port` into the store (Device<port>).

@@ -9,6 +9,7 @@
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
+#include "common/raw_record.h"
 #include "platform/strings.h"
 #include "qd40svr_version.h"
 #include "server/qd40_errors.h"
@@ -24,6 +25,8 @@ constexpr int kReadChunk = 125;
 constexpr int kWriteChunk = 100;
 constexpr int kMaxEventsPerRequest = 48;
 constexpr int kMaxRecordsPerRequest = 49;
+// Readings of a batch that looks foreign before the read fails.
+constexpr int kForeignBatchRetries = 2;
 constexpr uint32_t kDefaultCapacity = 12000;
 
 constexpr int kRangesPerFunction[8] = {1, 5, 2, 5, 1, 13, 14, 1};
@@ -90,6 +93,30 @@ std::string versionText(uint16_t word) {
     return strings::format("%c.%02d", char(word >> 8), int(word & 0xFF));
 }
 
+// Whether an answer to command 11 can be this read's own. The mailbox is
+// shared by every master of the module and its answer carries no request
+// identifier: another master's command between ours and our answer read
+// leaves its own records there. What the answer allows to check: its length
+// (whole records, as many as asked, or fewer when the block ends) and the
+// channel of each measurement record against the block's stored channels.
+enum class BatchCheck { Full, Last, Foreign };
+
+BatchCheck checkBatch(std::span<const uint16_t> answer, uint32_t asked, uint32_t channels) {
+    if (answer.size() % module::kRawRecordWords != 0 ||
+        answer.size() > size_t(asked) * module::kRawRecordWords)
+        return BatchCheck::Foreign;
+    for (size_t i = 0; i < answer.size(); i += module::kRawRecordWords) {
+        const auto type = module::recordType(answer[i]);
+        if (type != module::RecordType::Measurement && type != module::RecordType::MeasurementError)
+            continue;
+        const int channel = module::recordChannel(answer[i]);
+        if (channel < 1 || channel > module::kChannelCount || !(channels >> (channel - 1) & 1))
+            return BatchCheck::Foreign;
+    }
+    return answer.size() == size_t(asked) * module::kRawRecordWords ? BatchCheck::Full
+                                                                    : BatchCheck::Last;
+}
+
 // An input image: a one-dimension array whose element type has bit 0 or bit
 // 4 set (bytes qualify), holding at least the image.
 bool usableImage(const Variant& v, size_t size) {
@@ -126,6 +153,15 @@ Qd40::Qd40(Qd40Context& context) : ctx_(context) {
 }
 
 Qd40::~Qd40() {
+    // A client that goes away (released, killed, interrupted) while it holds
+    // a module under remote control gives the module back its control: no
+    // module stays held by nobody until someone sends "local".
+    if (transport_) {
+        for (const auto& [address, mark] : remoteMutexes_) {
+            int32_t ignored = 0;
+            (void)writeSingle(address, reg::kCommand, kCmdLocal, ignored);
+        }
+    }
     closeChannel();
     ctx_.life.unlock();
 }
@@ -274,6 +310,7 @@ HRESULT Qd40::Version(std::string* pVal) {
             return fail(kMsgInvalidPointer, E_POINTER, kIidIUser);                      \
         if (!PortSettingsTable::validPort(nPort))                                       \
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);                      \
+        std::lock_guard guard(ctx_.ports.guard());                                      \
         *pVal = ctx_.ports.port(nPort).field;                                           \
         return S_OK;                                                                    \
     }
@@ -281,6 +318,7 @@ HRESULT Qd40::Version(std::string* pVal) {
     HRESULT Qd40::Put##Name##ComX(int32_t nPort, decltype(PortSettings::field) newVal) { \
         if (!PortSettingsTable::validPort(nPort))                                        \
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);                       \
+        std::lock_guard guard(ctx_.ports.guard());                                       \
         ctx_.ports.port(nPort).field = newVal;                                           \
         return S_OK;                                                                     \
     }
@@ -301,6 +339,7 @@ HRESULT Qd40::PutBaudRateComX(int32_t nPort, uint32_t newVal) {
         return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);
     if (!PortSettingsTable::validBaudRate(newVal))
         return fail(kMsgInvalidBaudRate, E_INVALIDARG, kIidIUser);
+    std::lock_guard guard(ctx_.ports.guard());
     ctx_.ports.port(nPort).baudRate = newVal;
     return S_OK;
 }
@@ -318,6 +357,18 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
         return fail(kMsgNoTransport, E_FAIL, kIidIUser);
     transport::Transport& t = *transport_;
     int16_t result = 0;
+    // The settings as they stand now; other clients may change the table meanwhile.
+    PortSettings p;
+    uint32_t ipTimeOut = 0, rsTimeOut = 0;
+    uint8_t retries = 0;
+    {
+        std::lock_guard guard(ctx_.ports.guard());
+        if (PortSettingsTable::validPort(nPort))
+            p = ctx_.ports.port(nPort);
+        ipTimeOut = ctx_.ports.ipTimeOut;
+        rsTimeOut = ctx_.ports.rsTimeOut;
+        retries = ctx_.ports.retries;
+    }
 
     auto failWith = [&](int message, const Status& st) {
         transport_.reset();
@@ -327,15 +378,15 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
     };
 
     if (!sIpAddr.empty()) {
-        Status st =
-            t.SelectChannel(sIpAddr + ":" + std::to_string(nPort), ChannelKind::Tcp, result);
+        channelName_ = sIpAddr + ":" + std::to_string(nPort);
+        Status st = t.SelectChannel(channelName_, ChannelKind::Tcp, result);
         *pnErrCode = result;
         if (st)
             st = t.SetHostAddress(sIpAddr);
         if (st)
             st = t.SetTcpPort(nPort);
         if (st)
-            st = t.SetAnswerTimeout(ctx_.ports.ipTimeOut);
+            st = t.SetAnswerTimeout(ipTimeOut);
         if (st)
             st = t.SetChannelEnabled(-1);
         if (st)
@@ -351,7 +402,6 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
             transport_.reset();
             return fail(kMsgInvalidPort, E_INVALIDARG, kIidIUser);
         }
-        const PortSettings& p = ctx_.ports.port(nPort);
         if (p.available == 0) {
             transport_.reset();
             return fail(kMsgPortNotConfigured, E_FAIL, kIidIUser);
@@ -385,9 +435,9 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
             if (st)
                 st = t.SetCabling(p.halfDuplex);
             if (st)
-                st = t.SetRetries(ctx_.ports.retries);
+                st = t.SetRetries(retries);
             if (st)
-                st = t.SetAnswerTimeout(ctx_.ports.rsTimeOut);
+                st = t.SetAnswerTimeout(rsTimeOut);
             if (st)
                 st = t.SetRtsControl(0);
             if (st)
@@ -450,16 +500,19 @@ HRESULT Qd40::Remote(uint8_t byDevAddr, int32_t* pnErrCode) {
     (void)GetStatus(byDevAddr, &status, &ignored);
     if ((status & 0x8000) == 0 && (status & 0x4000) != 0)
         return fail(kMsgControlledOtherPort, E_FAIL, kIidIUser);
-    if (serial_) {
-        const std::string name =
-            strings::format("Qd40MutexCom%02d@%03d", int(transport_->PortNumber()), int(byDevAddr));
-        auto created = ctx_.createMutex(name);
-        if (created.outcome == platform::NamedMutex::Outcome::Failed)
-            return fail(created.error, E_FAIL, kIidIUser);
-        if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
-            return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
-        remoteMutexes_[byDevAddr] = std::move(created.mutex);
-    }
+    // The objects of a daemon share one connection to a TCP module as they
+    // share a serial line, so the module's status bits cannot tell them
+    // apart: the named mark excludes them on both kinds of channel.
+    const std::string name =
+        serial_ ? strings::format("Qd40MutexCom%02d@%03d", int(transport_->PortNumber()),
+                                  int(byDevAddr))
+                : strings::format("Qd40MutexTcp%s@%03d", channelName_.c_str(), int(byDevAddr));
+    auto created = ctx_.createMutex(name);
+    if (created.outcome == platform::NamedMutex::Outcome::Failed)
+        return fail(created.error, E_FAIL, kIidIUser);
+    if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
+        return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
+    remoteMutexes_[byDevAddr] = std::move(created.mutex);
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdRemote, *pnErrCode);
     if (!st) {
         // The module did not take the command: nobody holds it.
@@ -474,8 +527,7 @@ HRESULT Qd40::Local(uint8_t byDevAddr, int32_t* pnErrCode) {
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
     Status st = writeSingle(byDevAddr, reg::kCommand, kCmdLocal, *pnErrCode);
-    if (serial_)
-        remoteMutexes_.erase(byDevAddr);
+    remoteMutexes_.erase(byDevAddr);
     return st ? S_OK : fail(st, kIidIUser);
 }
 
@@ -1147,25 +1199,45 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
         return fail(kMsgInvalidMemory, E_INVALIDARG, kIidIOvix);
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
+    // The block's stored channels: a measurement record of another channel
+    // cannot be one of its own.
+    uint32_t channels = 0;
+    if (dwQty > 0) {
+        std::vector<uint8_t> blockCfg;
+        if (Status st = readImage(byDevAddr, reg::kMemoryBase + 16 * byMemNum,
+                                  cfg::kMemBlockCfgSize, blockCfg, *pnErrCode);
+            !st)
+            return fail(st, kIidIOvix);
+        channels = cfg::ConstMemBlockCfg(blockCfg).chansToRecord();
+    }
     std::vector<uint8_t> records;
-    records.reserve(size_t(std::min<uint32_t>(dwQty, 1u << 20)) * 8);
+    records.reserve(size_t(std::min<uint32_t>(dwQty, 1u << 20)) * module::kRawRecordSize);
     uint32_t read = 0, first = dwFirst;
     std::vector<uint16_t> answer;
-    while (read < dwQty) {
+    bool last = false;
+    while (read < dwQty && !last) {
         const uint32_t batch = std::min<uint32_t>(dwQty - read, kMaxRecordsPerRequest);
         const uint16_t block[] = {
             kCmdReadRecords, 4, byMemNum, uint16_t(first), uint16_t(first >> 16), uint16_t(batch)};
-        Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
-        if (st)
-            st = readAnswer(byDevAddr, answer, *pnErrCode);
-        if (!st)
-            return fail(st, kIidIOvix);  // the partial result is dropped
-        // Records beyond the quantity asked are dropped; a batch that brings
-        // none ends the reading with what has been read.
-        const uint32_t got = std::min<uint32_t>(uint32_t(answer.size() / 4), dwQty - read);
-        if (got == 0)
-            break;
-        const auto bytes = wordsToBytes(std::span(answer).first(size_t(got) * 4));
+        BatchCheck check = BatchCheck::Foreign;
+        for (int attempt = 0; check == BatchCheck::Foreign; ++attempt) {
+            if (attempt > kForeignBatchRetries)
+                return fail(strings::format("The records read from memory block %d at record %lu "
+                                            "are not the block's own (another MODBUS master is "
+                                            "using the module's mailbox?): nothing was removed",
+                                            int(byMemNum), static_cast<unsigned long>(first)),
+                            E_FAIL, kIidIOvix);
+            Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
+            if (st)
+                st = readAnswer(byDevAddr, answer, *pnErrCode);
+            if (!st)
+                return fail(st, kIidIOvix);  // the partial result is dropped
+            check = checkBatch(answer, batch, channels);
+        }
+        // A batch shorter than asked is the block's end.
+        last = check == BatchCheck::Last;
+        const uint32_t got = uint32_t(answer.size() / module::kRawRecordWords);
+        const auto bytes = wordsToBytes(answer);
         records.insert(records.end(), bytes.begin(), bytes.end());
         read += got;
         first += got;

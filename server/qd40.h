@@ -2,7 +2,8 @@
 // MODBUS network. Methods follow the IUser and IOvix interfaces: each returns
 // an HRESULT, writes its out values through pointers (a null pointer is
 // refused with "Invalid Pointer") and, on failure, leaves an error record in
-// lastError(). The object runs on the daemon's one thread.
+// lastError(). An object is used by one thread at a time: in the daemon, its
+// client's call thread.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,9 @@ public:
     Qd40& operator=(const Qd40&) = delete;
 
     const ErrorInfo& lastError() const { return lastError_.error; }
+    // Waits for the object's turn on its line and holds it while the result
+    // lives; a caller on one of several threads takes it around each call.
+    std::shared_ptr<void> lineTurn() { return transport_ ? transport_->takeTurn() : nullptr; }
 
     // ---- IUser
     HRESULT Version(std::string* pVal);
@@ -198,10 +202,11 @@ private:
     Qd40Context& ctx_;
     std::unique_ptr<transport::Transport> transport_;
     bool serial_ = false;
+    std::string channelName_;  // "host:port" of a TCP channel
     bool channelLock_ = false;
-    // The remote-control marks held on the serial channel, one per module
-    // address, so that controlling a second module on the same line never
-    // gives up the first one's mark.
+    // The remote-control marks held on the channel, one per module address,
+    // so that controlling a second module on the same line never gives up
+    // the first one's mark.
     std::map<uint8_t, platform::NamedMutex> remoteMutexes_;
     Status lastError_;
 };

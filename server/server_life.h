@@ -1,26 +1,44 @@
-// The daemon's lock count: one lock per live Qd40 object, per open channel,
-// per lock a client takes on the factory and for the "Lock" switch. When a
-// release brings the count to zero the owner is told, so it can end the
-// process after a quiet period.
+// The daemon's lock count: one lock per connected client, per live Qd40
+// object, per open channel, per lock a client takes on the factory and for
+// the "Lock" switch. Objects lock and unlock it from their call threads; the
+// daemon watches it to end the process after a quiet period at zero.
 #pragma once
-#include <functional>
+#include <atomic>
+#include <cstdint>
 
 namespace qd40::server {
 
 class ServerLife {
 public:
-    explicit ServerLife(std::function<void()> onIdle = {}) : onIdle_(std::move(onIdle)) {}
-    void setOnIdle(std::function<void()> onIdle) { onIdle_ = std::move(onIdle); }
-    void lock() { ++count_; }
-    void unlock() {
-        if (count_ > 0 && --count_ == 0 && onIdle_)
-            onIdle_();
+    // One lock held for the life of its owner (a client connection).
+    class Hold {
+    public:
+        explicit Hold(ServerLife& life) : life_(life) { life_.lock(); }
+        ~Hold() { life_.unlock(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        ServerLife& life_;
+    };
+
+    void lock() {
+        ++count_;
+        ++locks_;
     }
-    int count() const { return count_; }
+    void unlock() {
+        int c = count_.load();
+        while (c > 0 && !count_.compare_exchange_weak(c, c - 1)) {
+        }
+    }
+    int count() const { return count_.load(); }
+    // How many locks were ever taken: a change tells that the count left
+    // zero in between, however briefly.
+    uint64_t locksTaken() const { return locks_.load(); }
 
 private:
-    int count_ = 0;  // touched on the daemon's one thread only
-    std::function<void()> onIdle_;
+    std::atomic<int> count_{0};
+    std::atomic<uint64_t> locks_{0};
 };
 
 }  // namespace qd40::server

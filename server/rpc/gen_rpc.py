@@ -159,50 +159,51 @@ def schema():
                "  lockServer @1 (fLock :Bool) -> (hr :Int32, error :ErrorRecord);\n}\n")
     return "".join(out)
 
-def core_call(mname, args, target):
-    core, index = target
-    call_args = []
-    if index is not None:
-        call_args.append(str(index))
-    for d, t, n in args:
-        if d == "in":
-            if t == "text":
-                call_args.append("std::string(p.get%s().cStr())" % cap(n))
-            elif t == "var":
-                call_args.append("fromWire(p.get%s())" % cap(n))
-            elif t == "varp":
-                call_args.append("p.has%s() ? &%s : nullptr" % (cap(n), n))
-            else:
-                call_args.append("p.get%s()" % cap(n))
-        else:
-            call_args.append("&" + n)
-    return core, call_args
-
 def server_inc():
+    # Each call copies its inputs out of the request, runs on the object's
+    # thread (call()) and writes its results back on the event loop.
     out = [CPP_HEADER]
     for table in (IUSER, IOVIX):
         for mname, args, target in table:
-            core, call_args = core_call(mname, args, target)
+            core, index = target
             ctx = cap(mname) + "Context"
             out.append("kj::Promise<void> %s(%s context) override {\n" % (mname, ctx))
             ins = [a for a in args if a[0] == "in"]
+            outs = [a for a in args if a[0] == "out"]
             if ins:
                 out.append("    auto p = context.getParams();\n")
+            if outs:
+                out.append("    struct Out {\n")
+                for d, t, n in outs:
+                    out.append("        %s %s{};\n" % (CPP[t], n))
+                out.append("    };\n    auto o = std::make_shared<Out>();\n")
+            captures = ["o"] if outs else []
+            call_args = [] if index is None else [str(index)]
             for d, t, n in args:
-                if d == "in" and t == "varp":
-                    out.append("    const Variant %s = p.has%s() ? fromWire(p.get%s()) : Variant{};\n" % (n, cap(n), cap(n)))
-                if d == "out":
-                    out.append("    %s %s{};\n" % (CPP[t], n))
-            out.append("    const HRESULT h = obj_->%s(%s);\n" % (core, ", ".join(call_args)))
-            out.append("    auto r = context.getResults();\n    finish(r, h);\n")
-            for d, t, n in args:
-                if d != "out":
-                    continue
-                if t == "var":
-                    out.append("    toWire(%s, r.init%s());\n" % (n, cap(n)))
+                if d == "in":
+                    if t == "text":
+                        captures.append("%s = std::string(p.get%s().cStr())" % (n, cap(n)))
+                    elif t == "var":
+                        captures.append("%s = fromWire(p.get%s())" % (n, cap(n)))
+                    elif t == "varp":
+                        captures.append("has%s = p.has%s()" % (cap(n), cap(n)))
+                        captures.append("%s = p.has%s() ? fromWire(p.get%s()) : Variant{}" % (n, cap(n), cap(n)))
+                    else:
+                        captures.append("%s = p.get%s()" % (n, cap(n)))
+                    call_args.append("has%s ? &%s : nullptr" % (cap(n), n) if t == "varp" else n)
                 else:
-                    out.append("    r.set%s(%s);\n" % (cap(n), n))
-            out.append("    return kj::READY_NOW;\n}\n")
+                    call_args.append("&o->" + n)
+            out.append("    return call([%s](server::Qd40& q) {\n" % ", ".join(captures))
+            out.append("               return q.%s(%s);\n" % (core, ", ".join(call_args)))
+            out.append("           })\n")
+            out.append("        .then([context%s](const Done& d) mutable {\n" % (", o" if outs else ""))
+            out.append("            auto r = context.getResults();\n            finish(r, d);\n")
+            for d, t, n in outs:
+                if t == "var":
+                    out.append("            toWire(o->%s, r.init%s());\n" % (n, cap(n)))
+                else:
+                    out.append("            r.set%s(o->%s);\n" % (cap(n), n))
+            out.append("        });\n}\n")
     return "".join(out)
 
 def client_decl():

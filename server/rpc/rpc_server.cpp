@@ -10,27 +10,66 @@ namespace {
 
 using server::Variant;
 
+// What a call left: its HRESULT and, on failure, its error record.
+struct Done {
+    HRESULT h = S_OK;
+    ErrorInfo error;
+};
+
 class Qd40Impl final : public schema::Qd40::Server {
 public:
-    explicit Qd40Impl(server::Qd40Context& context)
-        : obj_(std::make_unique<server::Qd40>(context)) {}
+    Qd40Impl(server::Qd40Context& context, CallThreads* calls)
+        : obj_(std::make_unique<server::Qd40>(context)),
+          thread_(calls ? calls->start() : nullptr) {}
+    // The object goes on its own thread after the calls already there: giving
+    // a module its control back may wait on the module, the event loop not.
+    ~Qd40Impl() {
+        if (!thread_)
+            return;
+        thread_->post([obj = kj::mv(obj_)]() mutable {
+            const auto turn = obj->lineTurn();
+            obj.reset();
+        });
+        thread_->retire();
+    }
 
 #include "server/rpc/qd40_methods_server.inc"
 
 private:
+    // Runs `work` on the object in its turn on its line: on the object's
+    // thread when it has one, the result coming back to the event loop.
+    kj::Promise<Done> call(kj::Function<HRESULT(server::Qd40&)> work) {
+        if (!thread_)
+            return run(*obj_, work);
+        auto paf = kj::newPromiseAndCrossThreadFulfiller<Done>();
+        thread_->post([obj = obj_.get(), work = kj::mv(work),
+                       done = kj::mv(paf.fulfiller)]() mutable { done->fulfill(run(*obj, work)); });
+        return kj::mv(paf.promise);
+    }
+    static Done run(server::Qd40& obj, kj::Function<HRESULT(server::Qd40&)>& work) {
+        const auto turn = obj.lineTurn();
+        Done d;
+        d.h = work(obj);
+        if (failed(d.h))
+            d.error = obj.lastError();
+        return d;
+    }
+
     template <typename Results>
-    void finish(Results& r, HRESULT h) {
-        r.setHr(h);
-        if (failed(h))
-            toWire(obj_->lastError(), r.initError());
+    static void finish(Results& r, const Done& d) {
+        r.setHr(d.h);
+        if (failed(d.h))
+            toWire(d.error, r.initError());
     }
 
     std::unique_ptr<server::Qd40> obj_;  // released with the capability
+    std::shared_ptr<CallThread> thread_;
 };
 
 class FactoryImpl final : public schema::Qd40Factory::Server {
 public:
-    explicit FactoryImpl(server::Qd40Context& context) : context_(context) {}
+    FactoryImpl(server::Qd40Context& context, CallThreads* calls)
+        : context_(context), calls_(calls) {}
     ~FactoryImpl() {
         for (; locks_ > 0; --locks_)
             context_.life.unlock();
@@ -40,7 +79,7 @@ protected:
     kj::Promise<void> createInstance(CreateInstanceContext context) override {
         auto r = context.getResults();
         r.setHr(S_OK);
-        r.setObject(kj::heap<Qd40Impl>(context_));
+        r.setObject(kj::heap<Qd40Impl>(context_, calls_));
         return kj::READY_NOW;
     }
     kj::Promise<void> lockServer(LockServerContext context) override {
@@ -57,13 +96,14 @@ protected:
 
 private:
     server::Qd40Context& context_;
+    CallThreads* calls_;
     int locks_ = 0;
 };
 
 }  // namespace
 
-kj::Own<schema::Qd40Factory::Server> makeFactory(server::Qd40Context& context) {
-    return kj::heap<FactoryImpl>(context);
+kj::Own<schema::Qd40Factory::Server> makeFactory(server::Qd40Context& context, CallThreads* calls) {
+    return kj::heap<FactoryImpl>(context, calls);
 }
 
 }  // namespace qd40::rpc

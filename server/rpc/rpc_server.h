@@ -6,11 +6,15 @@
 
 #include "qd40.capnp.h"
 #include "server/qd40.h"
+#include "server/rpc/call_threads.h"
 
 namespace qd40::rpc {
 
 // The bootstrap capability of one client connection. Releasing it (the
 // client dropping the connection) gives back the locks that client took.
-kj::Own<schema::Qd40Factory::Server> makeFactory(server::Qd40Context& context);
+// With `calls`, each object runs its calls on a thread of its own and the
+// event loop only carries them; without, calls run on the event loop.
+kj::Own<schema::Qd40Factory::Server> makeFactory(server::Qd40Context& context,
+                                                 CallThreads* calls = nullptr);
 
 }  // namespace qd40::rpc

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "common/config/cfg_defaults.h"
@@ -197,6 +198,46 @@ TEST_F(EndToEnd, ASilentModuleGivesTheTimeOutWithinTheConfiguredBound) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(450));
     ASSERT_TRUE(sim.setFaults(""));
     EXPECT_EQ(q->GetStatus(1, &status, &err), S_OK) << q->lastError().description;
+}
+
+// A module that does not answer holds up only the clients of its own line:
+// the client of another module is served while a call to the silent one
+// still waits for its time-out.
+TEST(EndToEndLines, ASilentModuleHoldsUpOnlyItsOwnLine) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    platform::RegistryStore store;
+    store.setDword(platform::Hive::LocalMachine, kCommunicationKey, "IpTimeOut", 3000);
+    SimProcess healthy, silent;
+    ASSERT_TRUE(healthy.ok() && silent.ok());
+    auto served = newClient();
+    ASSERT_TRUE(served);
+    int32_t err = 0;
+    ASSERT_EQ(served->OpenComm(healthy.tcpAddress(), healthy.tcpPort(), &err), S_OK);
+    ASSERT_TRUE(silent.setFaults("off 1\n"));
+
+    // A client is used on the thread that made it.
+    std::promise<void> opened;
+    auto silentCall = std::async(std::launch::async, [&] {
+        auto waiting = newClient();
+        int32_t e = 0;
+        if (!waiting || failed(waiting->OpenComm(silent.tcpAddress(), silent.tcpPort(), &e))) {
+            opened.set_value();
+            return E_FAIL;
+        }
+        opened.set_value();
+        uint16_t id = 0;
+        return waiting->GetDevId(1, &id);
+    });
+    opened.get_future().wait();
+    for (int i = 0; i < 20; ++i) {
+        uint16_t id = 0;
+        ASSERT_EQ(served->GetDevId(1, &id), S_OK) << served->lastError().description;
+        EXPECT_EQ(id, 0xB052);
+    }
+    EXPECT_EQ(silentCall.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+        << "the healthy module's client waited for the silent one's time-out";
+    EXPECT_EQ(silentCall.get(), transport::kErrTimeout);
 }
 
 // Every other method against the module, under remote control, with the

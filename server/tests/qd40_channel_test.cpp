@@ -182,7 +182,10 @@ TEST_F(ChannelTest, ReleasingTheObjectGivesBackChannelLockAndMutex) {
         int32_t err = 0;
         ASSERT_EQ(q.Remote(17, &err), S_OK);
         EXPECT_EQ(life.count(), 2);
+        module.log.clear();
     }
+    EXPECT_THAT(module.requests(), ElementsAre("W6 44000 5"))
+        << "a module held by a released object gets its control back";
     EXPECT_EQ(life.count(), 0);
     EXPECT_EQ(module.transportsAlive, 0);
     auto again = platform::NamedMutex::create(mutexDir, "Qd40MutexCom03@017");
@@ -244,7 +247,7 @@ TEST_F(ChannelTest, EachModuleOfALineKeepsItsOwnMarkUntilItsLocal) {
     EXPECT_EQ(second.Remote(17, &err), S_OK);
 }
 
-TEST_F(ChannelTest, LocalWithoutRemoteSendsCommandFiveAndTcpUsesNoMutex) {
+TEST_F(ChannelTest, LocalWithoutRemoteSendsCommandFiveAndTcpHoldsAMarkToo) {
     Qd40 q(context), other(context);
     openTcp(q);
     openTcp(other);
@@ -252,7 +255,12 @@ TEST_F(ChannelTest, LocalWithoutRemoteSendsCommandFiveAndTcpUsesNoMutex) {
     ASSERT_EQ(q.Local(1, &err), S_OK);
     EXPECT_THAT(module.requests(), ElementsAre("W6 44000 5"));
     EXPECT_EQ(q.Remote(1, &err), S_OK);
-    EXPECT_EQ(other.Remote(1, &err), S_OK) << "only the module's status guards TCP";
+    // Both objects reach the module through the daemon's one connection.
+    EXPECT_EQ(other.Remote(1, &err), E_FAIL);
+    EXPECT_EQ(other.lastError().description,
+              "The module is already controlled by another Client on this Port");
+    ASSERT_EQ(q.Local(1, &err), S_OK);
+    EXPECT_EQ(other.Remote(1, &err), S_OK);
 }
 
 TEST_F(ChannelTest, CommIsHalfDuplexFollowsTheTransportOnSerial) {

@@ -2,6 +2,8 @@
 // transfers: the exact request sequences over the scripted fake transport.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 #include "common/dates.h"
 #include "common/le_bytes.h"
 #include "server/qd40_errors.h"
@@ -358,7 +360,8 @@ TEST_F(TransferTest, RecordsAreReadInBatchesOfFortyNine) {
     for (uint32_t i = 0; i < 100; ++i)
         ASSERT_EQ(le::u16(records.data, 8 * i), i + 1);
     const auto r = module.requests();
-    EXPECT_THAT(r, ElementsAre("W16 44000 6", "R4 44001 1", "R4 44002 71", "R4 44073 125",  //
+    EXPECT_THAT(r, ElementsAre("R3 5132 16",  // the block's stored channels
+                               "W16 44000 6", "R4 44001 1", "R4 44002 71", "R4 44073 125",  //
                                "W16 44000 6", "R4 44001 1", "R4 44002 71", "R4 44073 125",  //
                                "W16 44000 6", "R4 44001 1", "R4 44002 8",                   //
                                "W16 44000 5"));
@@ -375,14 +378,7 @@ TEST_F(TransferTest, RecordReadingEdgeCases) {
     EXPECT_TRUE(records.data.empty());
     EXPECT_THAT(module.requests(), ElementsAre("W16 44000 5"));
 
-    // A module that brings more than asked: the surplus is dropped.
-    module.log.clear();
-    serveRecords(module, [](uint32_t) { return 49u; });
-    ASSERT_EQ(q.GetMemRecords(1, 1, 1, 10, 0, &qtyRead, &records, &err), S_OK);
-    EXPECT_EQ(qtyRead, 10u);
-    EXPECT_EQ(records.data.size(), 80u);
-
-    // A module that runs dry: the reading stops and reports what it got.
+    // A module that runs dry: a batch shorter than asked is the block's end.
     module.log.clear();
     uint32_t served = 0;
     serveRecords(module, [&](uint32_t asked) {
@@ -393,13 +389,74 @@ TEST_F(TransferTest, RecordReadingEdgeCases) {
     ASSERT_EQ(q.GetMemRecords(1, 1, 1, 100, 1, &qtyRead, &records, &err), S_OK);
     EXPECT_EQ(qtyRead, 60u);
     EXPECT_EQ(records.data.size(), 480u);
-    EXPECT_EQ(module.requests().size(), 3u + 4 + 2 + 1);  // 49 (71 + 125 words), 11, none, removal
+    EXPECT_EQ(module.requests().size(), 1u + 4 + 3 + 1);  // block, 49 (71 + 125 words), 11, removal
     EXPECT_EQ(module.holding[44003], 60) << "only what was read is removed";
 
     module.log.clear();
     EXPECT_EQ(q.GetMemRecords(1, 11, 1, 10, 0, &qtyRead, &records, &err), E_INVALIDARG);
     EXPECT_EQ(q.GetMemRecords(1, 0, 1, 10, 0, &qtyRead, &records, &err), E_INVALIDARG);
     EXPECT_THAT(module.requests(), IsEmpty());
+}
+
+// The mailbox is shared by every master of the module: an answer that cannot
+// be this read's own (another master's command 11 came between) is read
+// again, and a read whose answer stays foreign fails without removing
+// anything.
+TEST_F(TransferTest, ForeignRecordBatchesAreReadAgainThenRefused) {
+    constexpr int kBlock = 2;
+    module.holding[5084 + 16 * kBlock + 2] = 0x0003;  // channels 1 and 2 stored
+    const auto record = [](uint16_t type, uint16_t channel) {
+        return std::vector<uint16_t>{uint16_t(type << 14 | channel), 0, 0, 0};
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint16_t> foreign;  // the answer another master's command leaves
+        int foreignAnswers;             // how many readings get it
+        HRESULT result;
+    };
+    const std::vector<uint16_t> moreThanAsked(4 * 11, 0);
+    const std::vector<uint16_t> partRecord(6, 0);
+    const Case cases[] = {
+        {"more records than asked, once", moreThanAsked, 1, S_OK},
+        {"half a record, twice", partRecord, 2, S_OK},
+        {"a channel the block does not store, once", record(1, 7), 1, S_OK},
+        {"an error record of channel 0, always", record(2, 0), 99, E_FAIL},
+        {"more records than asked, always", moreThanAsked, 99, E_FAIL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        module.log.clear();
+        int foreignLeft = c.foreignAnswers, commands = 0;
+        module.onCommand = [&](const std::vector<uint16_t>& b) {
+            std::vector<uint16_t> answer;
+            if (b[0] != 11)
+                return answer;
+            ++commands;
+            if (foreignLeft-- > 0)
+                return c.foreign;
+            for (uint16_t i = 0; i < b[5]; ++i) {
+                const auto r = record(1, uint16_t(1 + i % 2));
+                answer.insert(answer.end(), r.begin(), r.end());
+            }
+            return answer;
+        };
+        uint32_t qtyRead = 99;
+        Variant records;
+        EXPECT_EQ(q.GetMemRecords(1, kBlock, 1, 10, 1, &qtyRead, &records, &err), c.result);
+        const auto r = module.requests();
+        const bool removed = std::count(r.begin(), r.end(), "W16 44000 5") == 1;
+        if (c.result == S_OK) {
+            EXPECT_EQ(qtyRead, 10u);
+            EXPECT_EQ(commands, c.foreignAnswers + 1);
+            EXPECT_TRUE(removed);
+        } else {
+            EXPECT_EQ(qtyRead, 0u);
+            EXPECT_EQ(commands, 3) << "a foreign batch is read three times before the read fails";
+            EXPECT_FALSE(removed) << "nothing is removed after a doubtful read";
+            EXPECT_NE(q.lastError().description.find("nothing was removed"), std::string::npos)
+                << q.lastError().description;
+        }
+    }
 }
 
 TEST_F(TransferTest, EventsAreCountedReadAndBounded) {

@@ -30,7 +30,7 @@ protected:
             auto stream =
                 io.lowLevelProvider->wrapSocketFd(fd, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP);
             capnp::TwoPartyVatNetwork network(*stream, capnp::rpc::twoparty::Side::SERVER);
-            auto system = capnp::makeRpcServer(network, rpc::makeFactory(context));
+            auto system = capnp::makeRpcServer(network, rpc::makeFactory(context, calls_.get()));
             network.onDisconnect().wait(io.waitScope);
         });
         Status st;
@@ -46,6 +46,9 @@ protected:
     }
     void TearDown() override { joinServers(); }
 
+    // The objects' call threads; reset, it waits for the last jobs of
+    // released objects.
+    std::unique_ptr<rpc::CallThreads> calls_ = std::make_unique<rpc::CallThreads>();
     std::vector<std::thread> servers_;
 };
 
@@ -108,6 +111,7 @@ TEST_F(RpcTest, ReleasingTheProxyReleasesObjectChannelAndLocks) {
     first.reset();
     second.reset();
     joinServers();
+    calls_.reset();  // released objects go on their own threads
     EXPECT_EQ(life.count(), 0) << "objects, channel and factory lock all given back";
     EXPECT_EQ(module.transportsAlive, 0);
     EXPECT_EQ(platform::NamedMutex::create(mutexDir, "Qd40MutexCom03@009").outcome,

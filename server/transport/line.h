@@ -1,12 +1,14 @@
 // A MODBUS line: one serial port or one MODBUS/TCP connection, opened once per
-// daemon and shared by name by every transport that selects it. A line is
-// used from the daemon's one thread only, so its transactions never
-// interleave.
+// daemon and shared by name by every transport that selects it. The objects
+// of one line run their calls on their own threads and take turns on the
+// line (LineTurns), so its transactions never interleave.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,9 +41,32 @@ inline constexpr int kMaxWriteRegisters = 123;
 inline constexpr int kMaxReadBits = 2000;
 inline constexpr int kMaxWriteBits = 1968;
 
+// Turns on one line: one holder at a time, served in the order they asked.
+class LineTurns {
+public:
+    void take() {
+        std::unique_lock lock(mutex_);
+        const uint64_t ticket = next_++;
+        served_.wait(lock, [&] { return serving_ == ticket; });
+    }
+    void give() {
+        {
+            std::lock_guard lock(mutex_);
+            ++serving_;
+        }
+        served_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable served_;
+    uint64_t next_ = 0, serving_ = 0;
+};
+
 class Line {
 public:
     virtual ~Line() = default;
+    LineTurns& turns() { return turns_; }
     virtual bool halfDuplexActive() const { return false; }
     virtual int32_t portNumber() const { return 0; }
     virtual Status readBits(int dev, bool input, int32_t start, int qty,
@@ -52,13 +77,18 @@ public:
     virtual Status writeCoils(int dev, int32_t start, std::span<const uint8_t> values) = 0;
     virtual Status writeRegister(int dev, int32_t reg, uint16_t value) = 0;
     virtual Status writeRegisters(int dev, int32_t start, std::span<const uint16_t> values) = 0;
+
+private:
+    LineTurns turns_;
 };
 
 // Opens a line of the given kind with the given settings.
 using LineOpener = std::function<std::shared_ptr<Line>(ChannelKind, const LineSettings&, Status&)>;
 
 // The open lines of the daemon by channel name ("COM3", "host:502"). A line
-// stays open while a transport holds it and closes with its last user.
+// stays open while a transport holds it and closes with its last user. Lines
+// of different names open at the same time; openings of one name wait for
+// each other, so a line is never opened twice.
 class LineRegistry {
 public:
     explicit LineRegistry(LineOpener opener = defaultOpener());
@@ -72,8 +102,15 @@ public:
     static LineOpener defaultOpener();
 
 private:
+    struct Slot {
+        std::mutex opening;
+        std::weak_ptr<Line> line;
+    };
+    std::shared_ptr<Slot> slot(const std::string& name);
+
     LineOpener opener_;
-    std::map<std::string, std::weak_ptr<Line>> lines_;
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<Slot>> slots_;
 };
 
 std::shared_ptr<Line> openRtuLine(const LineSettings& settings, Status& status);

@@ -62,35 +62,44 @@ LineOpener LineRegistry::defaultOpener() {
     };
 }
 
+std::shared_ptr<LineRegistry::Slot> LineRegistry::slot(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    auto& s = slots_[name];
+    if (!s)
+        s = std::make_shared<Slot>();
+    return s;
+}
+
 std::shared_ptr<Line> LineRegistry::find(const std::string& name) {
-    auto it = lines_.find(name);
-    if (it == lines_.end())
-        return nullptr;
-    auto line = it->second.lock();
-    if (!line)
-        lines_.erase(it);
-    return line;
+    std::lock_guard lock(mutex_);
+    auto it = slots_.find(name);
+    return it == slots_.end() ? nullptr : it->second->line.lock();
 }
 
 std::shared_ptr<Line> LineRegistry::open(const std::string& name, ChannelKind kind,
                                          const LineSettings& settings, Status& status) {
-    if (auto line = find(name)) {
+    const auto s = slot(name);
+    std::lock_guard opening(s->opening);
+    if (auto line = s->line.lock()) {
         status = Status::ok();
         return line;
     }
     auto line = opener_(kind, settings, status);
-    if (line)
-        lines_[name] = line;
+    if (line) {
+        std::lock_guard lock(mutex_);
+        s->line = line;
+    }
     return line;
 }
 
 size_t LineRegistry::openCount() {
+    std::lock_guard lock(mutex_);
     size_t n = 0;
-    for (auto it = lines_.begin(); it != lines_.end();) {
-        if (it->second.expired()) {
-            it = lines_.erase(it);
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        if (it->second->line.expired() && it->second.use_count() == 1) {
+            it = slots_.erase(it);
         } else {
-            ++n;
+            n += it->second->line.expired() ? 0 : 1;
             ++it;
         }
     }

@@ -61,6 +61,14 @@ int16_t ModbusTransport::HalfDuplexActive() {
     return line_ && line_->halfDuplexActive() ? -1 : 0;
 }
 
+std::shared_ptr<void> ModbusTransport::takeTurn() {
+    if (!line_)
+        return nullptr;
+    std::shared_ptr<Line> line = line_;
+    line->turns().take();
+    return std::shared_ptr<void>(line.get(), [line](void*) { line->turns().give(); });
+}
+
 int32_t ModbusTransport::PortNumber() {
     if (line_)
         return line_->portNumber();

@@ -21,6 +21,7 @@ public:
     int16_t ChannelAlreadyOpen() override;
     int16_t HalfDuplexActive() override;
     int32_t PortNumber() override;
+    std::shared_ptr<void> takeTurn() override;
 
     Status SetPortNumber(int32_t port) override;
     Status SetBaudRate(uint32_t rate) override;

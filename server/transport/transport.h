@@ -49,6 +49,9 @@ public:
     virtual int16_t HalfDuplexActive() = 0;
     // The channel's COM port, 0 on TCP.
     virtual int32_t PortNumber() = 0;
+    // Waits for this channel's turn on its line and holds it until the
+    // result is released; null when the channel has no line to share.
+    virtual std::shared_ptr<void> takeTurn() { return nullptr; }
 
     virtual Status SetPortNumber(int32_t port) = 0;
     virtual Status SetBaudRate(uint32_t rate) = 0;
