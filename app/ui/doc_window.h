@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include "app/records/expl_bloc.h"
 #include "app/ui/document_handle.h"
 
 namespace qd40::ui {
@@ -34,9 +35,14 @@ private:
 
 // The graph of a record block; it shows nothing yet.
 class GraphWindow : public DocWindow {
+    Q_OBJECT
 public:
-    explicit GraphWindow(DocumentHandle& doc, QWidget* parent = nullptr)
-        : DocWindow(doc, Kind::Graph, parent) {}
+    GraphWindow(DocumentHandle& doc, const records::CExplBloc* block, QWidget* parent = nullptr)
+        : DocWindow(doc, Kind::Graph, parent), block_(block) {}
+    const records::CExplBloc* block() const { return block_; }
+
+private:
+    const records::CExplBloc* block_;
 };
 
 }  // namespace qd40::ui

@@ -104,6 +104,7 @@ void MainFrame::createMenus() {
     doc->addSeparator();
     addCommand(doc, Command::RecordsView, vtext::kCmdRecordsView, &MainFrame::onRecordsView);
     addCommand(doc, Command::ProgramView, vtext::kCmdProgramView, &MainFrame::onProgramView);
+    addCommand(doc, Command::GraphView, vtext::kCmdGraphView, &MainFrame::onGraphView);
     doc->addSeparator();
     addCommand(doc, Command::EasyMode, vtext::kCmdEasyMode, &MainFrame::onEasyMode)
         ->setCheckable(true);
@@ -169,6 +170,8 @@ void MainFrame::updateCommands() {
         c.documentModified = doc->doc().isModified();
         c.communicationsOpen = doc->doc().communicationsOpen;
     }
+    if (auto* explorer = qobject_cast<ExplorerWindow*>(activeWindow()))
+        c.blockSelected = explorer->selectedBlock() != nullptr;
     if (ProgramWindow* program = activeProgram()) {
         c.selection = program->selection();
         if (app::CTavikItem* item = program->selectedItem()) {
@@ -279,6 +282,7 @@ ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
 
 ExplorerWindow* MainFrame::openExplorerWindow(DocumentHandle& doc) {
     auto* w = new ExplorerWindow(doc, config_.locale);
+    connect(w->tree(), &QTreeWidget::currentItemChanged, this, &MainFrame::updateCommands);
     addWindow(w);
     return w;
 }
@@ -292,6 +296,7 @@ void MainFrame::addWindow(DocWindow* window) {
     sub->setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
     sub->resize(mdi_->viewport()->width() * 3 / 4, mdi_->viewport()->height() * 3 / 4);
     sub->show();
+    mdi_->setActiveSubWindow(sub);
 }
 
 void MainFrame::windowGone(DocumentHandle* doc) {
@@ -479,6 +484,12 @@ void MainFrame::onRecordsView() {
 void MainFrame::onProgramView() {
     if (DocumentHandle* doc = activeDocument())
         openProgramWindow(*doc);
+}
+
+void MainFrame::onGraphView() {
+    auto* explorer = qobject_cast<ExplorerWindow*>(activeWindow());
+    if (explorer && explorer->selectedBlock())
+        addWindow(new GraphWindow(explorer->document(), explorer->selectedBlock()));
 }
 
 void MainFrame::onOpenCommunications() {

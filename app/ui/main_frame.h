@@ -99,6 +99,7 @@ private:
     void onExit();
     void onRecordsView();
     void onProgramView();
+    void onGraphView();
     void onOpenCommunications();
     void onCloseCommunications();
     void onTransmitAll();

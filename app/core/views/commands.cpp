@@ -24,6 +24,8 @@ bool commandEnabled(Command command, const CommandContext& c) {
             return c.hasDocument && has(right::kCloseWindow);
         case Command::Exit:
             return has(right::kLeave);
+        case Command::GraphView:
+            return c.hasDocument && c.blockSelected;
         case Command::RecordsView:
         case Command::ProgramView:
         case Command::FullMode:

@@ -16,6 +16,7 @@ enum class Command {
     Exit,
     RecordsView,
     ProgramView,
+    GraphView,
     OpenCommunications,
     CloseCommunications,
     TransmitAll,
@@ -48,6 +49,7 @@ struct CommandContext {
     bool communicationsOpen = false;  // the active document's flag
     Selection selection = Selection::None;
     bool moduleConnected = false;  // the selected module's control is open
+    bool blockSelected = false;    // a record block is selected in the active explorer
 };
 
 bool commandEnabled(Command command, const CommandContext& context);

@@ -60,7 +60,7 @@ constexpr strings::Entry kEntries[] = {
     {kFileFilter, "Tavik Files (*.dqx)", nullptr},
     {kAboutTitle, "About Tavik", nullptr},
     {kAboutText, "%1 version %2\nFile version %3\n\nQd40 data-acquisition modules", nullptr},
-    {kGraphWindow, "Graph", nullptr},
+    {kCmdGraphView, "New &Graph View", nullptr},
     {kRecentFile, "&%1 %2", nullptr},
     {kNoRecentFile, "Recent File", nullptr},
     {kCannotOpen, "Unable to open the document \"%1\":\n%2", nullptr},

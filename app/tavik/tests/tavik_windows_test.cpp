@@ -134,6 +134,19 @@ TEST_F(TavikWindows, CommandsFollowTheSelectionAndTheTitleMarksChanges) {
     ASSERT_TRUE(title.count() > 0 || title.wait(kWaitMs));
     EXPECT_EQ(program->windowTitle(), "demo.dqx*");
     EXPECT_TRUE(frame_->action(Command::FileSave)->isEnabled());
+
+    // The explorer's selected block opens a graph window.
+    EXPECT_FALSE(frame_->action(Command::GraphView)->isEnabled());
+    QMdiArea* mdi = frame_->mdiArea();
+    for (QMdiSubWindow* w : mdi->subWindowList()) {
+        if (qobject_cast<ui::ExplorerWindow*>(w->widget()))
+            mdi->setActiveSubWindow(w);
+    }
+    ASSERT_TRUE(frame_->action(Command::GraphView)->isEnabled());
+    frame_->action(Command::GraphView)->trigger();
+    auto* graph = qobject_cast<ui::GraphWindow*>(frame_->activeWindow());
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->block(), program->document().doc().blocks().front().get());
 }
 
 TEST_F(TavikWindows, RenamingAModuleInTheTreeSetsItsMnemonic) {

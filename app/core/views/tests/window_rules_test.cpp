@@ -30,6 +30,7 @@ TEST(Commands, EachCommandNeedsItsRightAndState) {
     full.communicationsOpen = true;
     full.selection = Selection::Module;
     full.moduleConnected = true;
+    full.blockSelected = true;
     // Each command, the right it needs (-1: none) and a state that disables it.
     // Open Communications, enabled only while closed, has its own test.
     struct Case {
@@ -52,6 +53,7 @@ TEST(Commands, EachCommandNeedsItsRightAndState) {
         {Command::Exit, right::kLeave, nullptr},
         {Command::RecordsView, -1, noDoc},
         {Command::ProgramView, -1, noDoc},
+        {Command::GraphView, -1, [](CommandContext& c) { c.blockSelected = false; }},
         {Command::CloseCommunications, -1, closed},
         {Command::TransmitAll, right::kTransmit, closed},
         {Command::RunAll, right::kRun, closed},
