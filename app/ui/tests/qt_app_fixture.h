@@ -2,8 +2,8 @@
 // already chosen the offscreen platform). It goes with the suite, before
 // the program's own statics do.
 #pragma once
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace qd40::ui::testing {
 
