@@ -34,6 +34,8 @@ inline constexpr HRESULT qd40CtlErrHigherQd40VerRequired = hr(0x80042401);
 inline constexpr HRESULT qd40CtlErrHigherQd40CtlVerRequired = hr(0x80042402);
 // The transport's mapping of a module's refusal of a write (MODBUS exception 4).
 inline constexpr HRESULT qd40TransportErrWriteRefused = hr(0x80048203);
+// The transport's failure when the module does not answer in time.
+inline constexpr HRESULT qd40TransportErrTimeout = hr(0x80048201);
 
 constexpr bool succeeded(HRESULT h) {
     return h >= 0;

@@ -342,8 +342,12 @@ HRESULT OvixQd40Ctl::openSteps() {
     const uint8_t addr = state_.conn.mbAddr;
     Variant regs;
     saved901_.reset();
-    if (succeeded(link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err)) &&
-        regs.data.size() >= 2) {
+    // A module that may refuse the read is still opened; one that does not
+    // answer ends the opening at once rather than after a second time-out.
+    h = link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err);
+    if (h == qd40TransportErrTimeout)
+        return serverFailure(h);
+    if (succeeded(h) && regs.data.size() >= 2) {
         saved901_ = le::u16(regs.data, 0);
         saved901Addr_ = addr;
     }

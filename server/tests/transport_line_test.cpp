@@ -49,10 +49,12 @@ bool readExactly(int fd, uint8_t* out, size_t n, int ms, bool* closed = nullptr)
 
 // A MODBUS/TCP peer on 127.0.0.1 serving one connection: each request's unit
 // identifier is noted and its PDU answered by `answer` (an empty answer sends
-// nothing).
+// nothing). A late peer sends each answer only once the next request has
+// come, just before that request's own processing.
 class TcpPeer {
 public:
-    explicit TcpPeer(std::function<Pdu(const Pdu&)> answer) : answer_(std::move(answer)) {
+    explicit TcpPeer(std::function<Pdu(const Pdu&)> answer, bool late = false)
+        : answer_(std::move(answer)), late_(late) {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -102,6 +104,10 @@ private:
                 std::lock_guard lock(mutex_);
                 units_.push_back(head[6]);
             }
+            if (!pending_.empty() &&
+                ::write(fd, pending_.data(), pending_.size()) != ssize_t(pending_.size()))
+                break;
+            pending_.clear();
             const Pdu reply = answer_(pdu);
             if (reply.empty())
                 continue;
@@ -109,6 +115,10 @@ private:
                 head[0], head[1], 0, 0, uint8_t((reply.size() + 1) >> 8), uint8_t(reply.size() + 1),
                 head[6]};
             frame.insert(frame.end(), reply.begin(), reply.end());
+            if (late_) {
+                pending_ = frame;
+                continue;
+            }
             if (::write(fd, frame.data(), frame.size()) != ssize_t(frame.size()))
                 break;
         }
@@ -117,6 +127,8 @@ private:
     }
 
     std::function<Pdu(const Pdu&)> answer_;
+    bool late_ = false;
+    Pdu pending_;  // a late peer's answer to the last request
     int listenFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
@@ -188,6 +200,52 @@ TEST(TcpLine, UnitIdentifiersTheProtocolCannotCarryAreRefusedNotRedirected) {
         EXPECT_EQ(read.hr, dev == 250 ? kErrInvalidArg : S_OK) << read.error.description;
     }
     EXPECT_THAT(peer.units(), ::testing::ElementsAre(17, 255));
+}
+
+// An answer that comes after its request's time-out is taken for what it is
+// when it arrives in place of the next request's answer.
+TEST(TcpLine, AnAnswerAfterTheTimeOutIsReportedAsLate) {
+    TcpPeer peer([](const Pdu& req) { return readsAndWrites(req, 1, 0); }, true);
+    Status st;
+    auto line = tcpLineTo(peer.port(), st);
+    ASSERT_TRUE(line) << st.error.description;
+    std::vector<uint16_t> values;
+    EXPECT_EQ(line->readRegisters(1, false, 6000, 1, values).hr, kErrTimeout);
+    const Status next = line->readRegisters(1, false, 6000, 1, values);
+    EXPECT_EQ(next.hr, kErrTimeout);
+    EXPECT_EQ(next.error.description.rfind("The module answered too late", 0), 0u)
+        << next.error.description;
+}
+
+// A connection the peer never accepts (its queue is full) ends with the
+// answer time-out, said as such.
+TEST(TcpLine, AConnectionNeverAcceptedTimesOut) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    // Connections nobody accepts fill the queue; later ones get no answer.
+    std::vector<int> waiting;
+    for (int i = 0; i < 3; ++i) {
+        waiting.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        (void)::connect(waiting.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    LineSettings s;
+    s.host = "127.0.0.1";
+    s.tcpPort = ntohs(a.sin_port);
+    s.answerMs = 300;
+    Status st;
+    EXPECT_FALSE(openTcpLine(s, st));
+    EXPECT_EQ(st.hr, kErrConnect);
+    EXPECT_NE(st.error.description.find("connection timed out"), std::string::npos)
+        << st.error.description;
+    for (int fd : waiting)
+        ::close(fd);
+    ::close(listener);
 }
 
 // The master side of a new pseudo-terminal and the path of its slave side.

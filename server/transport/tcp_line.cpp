@@ -1,7 +1,8 @@
-// MODBUS/TCP lines through libmodbus: one context per line, used from the
-// daemon's one thread. A connection the peer has closed is opened again once
+// MODBUS/TCP lines through libmodbus: one context per line, used by one
+// call at a time (the line's turns). A connection the peer has closed is opened again once
 // before a request is given up.
 #include <modbus.h>
+#include <netdb.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +13,17 @@
 namespace qd40::transport {
 
 namespace {
+
+// Why a connection could not be made, in words a person can act on.
+Status connectFailure(const LineSettings& s, int err) {
+    const std::string endpoint = s.host + ":" + std::to_string(s.tcpPort);
+    // libmodbus's connect waits for the answer time-out and leaves the
+    // errno of the connection still in progress when it runs out.
+    if (err == EINPROGRESS || err == ETIMEDOUT)
+        return Status::failure(kErrConnect, endpoint + ": connection timed out (no answer within " +
+                                                std::to_string(s.answerMs) + " ms)");
+    return Status::failure(kErrConnect, endpoint + ": " + modbus_strerror(err));
+}
 
 class TcpLine final : public Line {
 public:
@@ -83,11 +95,13 @@ private:
         for (int attempt = 0;; ++attempt) {
             if (!connected_) {
                 if (modbus_connect(ctx_) != 0)
-                    return Status::failure(kErrConnect, endpoint() + ": " + modbus_strerror(errno));
+                    return connectFailure(s_, errno);
                 connected_ = true;
             }
-            if (call() >= 0)
+            if (call() >= 0) {
+                lateAnswers_ = false;
                 return Status::ok();
+            }
             const int err = errno;
             // MODBUS exceptions answered by the module; libmodbus numbers its
             // own frame errors just after them (EMBBADCRC and on).
@@ -101,11 +115,19 @@ private:
             if (err == ETIMEDOUT) {
                 // A late answer must not be taken for the next one.
                 modbus_flush(ctx_);
+                lateAnswers_ = true;
                 return Status::failure(kErrTimeout, "No answer from " + endpoint());
             }
             if (err == EMBBADDATA || err == EMBBADCRC || err == EMBBADSLAVE || err == EMBMDATA ||
                 err == EMBBADEXC || err == EMBUNKEXC) {
                 modbus_flush(ctx_);
+                // After a time-out, an answer that does not fit is the late
+                // answer to the request that timed out.
+                if (lateAnswers_)
+                    return Status::failure(kErrTimeout,
+                                           "The module answered too late: " + endpoint() +
+                                               " sent the answer to an earlier request after its "
+                                               "time-out, in place of this one's");
                 return Status::failure(kErrBadFrame,
                                        std::string("Invalid answer: ") + modbus_strerror(err));
             }
@@ -120,6 +142,7 @@ private:
     modbus_t* ctx_;
     LineSettings s_;
     bool connected_ = true;
+    bool lateAnswers_ = false;  // a request timed out: its answer may still come
 };
 
 }  // namespace
@@ -131,6 +154,16 @@ std::shared_ptr<Line> openTcpLine(const LineSettings& s, Status& status) {
         return nullptr;
     }
     const std::string service = std::to_string(s.tcpPort);
+    // libmodbus reports a name it cannot resolve as a refused connection.
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int rc = ::getaddrinfo(s.host.c_str(), service.c_str(), &hints, &found); rc != 0) {
+        status = Status::failure(
+            kErrConnect, "cannot resolve the host name " + s.host + ": " + ::gai_strerror(rc));
+        return nullptr;
+    }
+    ::freeaddrinfo(found);
     modbus_t* ctx = modbus_new_tcp_pi(s.host.c_str(), service.c_str());
     if (!ctx) {
         status = Status::failure(kErrConnect,
@@ -140,8 +173,7 @@ std::shared_ptr<Line> openTcpLine(const LineSettings& s, Status& status) {
     const uint32_t ms = s.answerMs == 0 ? 1 : s.answerMs;
     modbus_set_response_timeout(ctx, ms / 1000, (ms % 1000) * 1000);
     if (modbus_connect(ctx) != 0) {
-        status =
-            Status::failure(kErrConnect, s.host + ":" + service + ": " + modbus_strerror(errno));
+        status = connectFailure(s, errno);
         modbus_free(ctx);
         return nullptr;
     }

@@ -18,7 +18,7 @@ namespace qd40::transport {
 
 // The transport's own failures (the refusal of a write is
 // qd40TransportErrWriteRefused, 0x80048203, from common/hresult.h).
-inline constexpr HRESULT kErrTimeout = hr(0x80048201);       // no (complete) answer in time
+inline constexpr HRESULT kErrTimeout = qd40TransportErrTimeout;  // no (complete) answer in time
 inline constexpr HRESULT kErrBadFrame = hr(0x80048202);      // CRC, slave, function or length wrong
 inline constexpr HRESULT kErrNotConnected = hr(0x80048204);  // no line behind the channel
 inline constexpr HRESULT kErrLine = hr(0x80048205);          // I/O failure of the line or socket

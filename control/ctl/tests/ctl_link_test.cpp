@@ -144,6 +144,11 @@ TEST_F(CtlLinkTest, FailedOpenEndsClosedWithTheFailureReported) {
          E_FAIL,
          "OpenComm refused by the module",
          {"OpenComm '127.0.0.1' 502"}},
+        // A module that does not answer: the opening ends at its first time-out.
+        {[](ModuleScript& s) { s.failures["ReadRegs 901 1 1"] = qd40TransportErrTimeout; },
+         qd40TransportErrTimeout,
+         "ReadRegs refused by the module",
+         {"ReadRegs 901 1 1", "CloseComm"}},
         {[](ModuleScript& s) { s.devId = 0xB053; },
          qd40CtlErrNotQd40,
          "Device connected is not a QD40 Module",
