@@ -27,7 +27,7 @@ QString t(int id) {
 }
 }  // namespace
 
-MainFrame::MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig config)
+MainFrame::MainFrame(app::CTavikApp& app, app::AppPrompter& prompter, FrameConfig config)
     : app_(app), prompter_(prompter), config_(std::move(config)) {
     mdi_ = new QMdiArea(this);
     setCentralWidget(mdi_);
@@ -39,7 +39,8 @@ MainFrame::MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig conf
         updateCommands();
         updateTitle();
     });
-    prompter_.setParentWidget(this);
+    if (auto* qt = dynamic_cast<QtPrompter*>(&prompter_))
+        qt->setParentWidget(this);
     updateRecentFiles();
     updateCommands();
     updateTitle();
@@ -47,11 +48,12 @@ MainFrame::MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig conf
 }
 
 MainFrame::~MainFrame() {
-    prompter_.setParentWidget(nullptr);
-    // The windows go before the documents they show.
+    if (auto* qt = dynamic_cast<QtPrompter*>(&prompter_))
+        qt->setParentWidget(nullptr);
+    // The windows go before the documents they show, closed ones waiting for
+    // their deletion included.
     closing_ = nullptr;
-    for (QMdiSubWindow* w : mdi_->subWindowList())
-        delete w;
+    qDeleteAll(mdi_->findChildren<QMdiSubWindow*>());
 }
 
 // ---- menus -----------------------------------------------------------------------
@@ -369,7 +371,13 @@ bool MainFrame::guardWindowClose(DocWindow& window) {
     DocumentHandle& doc = window.document();
     if (closing_ == &doc)
         return true;
-    if (windowCount_[&doc] > 1)
+    // The windows of the document still in the area, this one included.
+    const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+    const auto shown = std::count_if(windows.cbegin(), windows.cend(), [&](QMdiSubWindow* w) {
+        auto* dw = qobject_cast<DocWindow*>(w->widget());
+        return dw && &dw->document() == &doc;
+    });
+    if (shown > 1)
         return app::views::mayCloseWindow(app_);
     return mayCloseDocument(doc);
 }

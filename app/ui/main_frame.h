@@ -37,7 +37,9 @@ struct FrameConfig {
 class MainFrame : public QMainWindow, public app::AppFrame {
     Q_OBJECT
 public:
-    MainFrame(app::CTavikApp& app, QtPrompter& prompter, FrameConfig config);
+    // The prompter is the application's; a QtPrompter shows its dialogs over
+    // this window.
+    MainFrame(app::CTavikApp& app, app::AppPrompter& prompter, FrameConfig config);
     ~MainFrame() override;
 
     // ---- AppFrame
@@ -122,7 +124,7 @@ private:
     void onAbout();
 
     app::CTavikApp& app_;
-    QtPrompter& prompter_;
+    app::AppPrompter& prompter_;
     FrameConfig config_;
     QMdiArea* mdi_;
     std::map<app::views::Command, QAction*> actions_;

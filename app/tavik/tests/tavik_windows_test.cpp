@@ -12,6 +12,7 @@
 
 #include "app/core/opc/opc_toolkit.h"
 #include "app/core/tavik_app.h"
+#include "app/core/tests/doc_test_support.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/tests/qt_app_fixture.h"
 
@@ -72,7 +73,7 @@ protected:
 
     std::filesystem::path folder_;
     app::CTavikDoc::ControlFactory factory_;
-    ui::QtPrompter prompter_{"Tavik"};
+    app::testing::ScriptedPrompter prompter_;
     app::opc::NullOpcToolkit opc_{platform::RegistryStore(folder_ / "registry")};
     security::SystemClock clock_;
     std::unique_ptr<app::CTavikApp> app_;
@@ -172,6 +173,44 @@ TEST_F(TavikWindows, RenamingAModuleInTheTreeSetsItsMnemonic) {
         },
         kWaitMs));
     EXPECT_TRUE(program->document().doc().isModified());
+}
+
+TEST_F(TavikWindows, TheLastWindowOfAModifiedDocumentAsksBeforeClosing) {
+    ASSERT_TRUE(frame_->openDocument(demonstrationDocument(3)));
+    QMdiArea* mdi = frame_->mdiArea();
+    auto* program = qobject_cast<ui::ProgramWindow*>(frame_->activeWindow());
+    ASSERT_NE(program, nullptr);
+    program->document().doc().setModified();
+
+    // Another window of the document stays: no question.
+    ASSERT_TRUE(mdi->activeSubWindow()->close());
+    EXPECT_TRUE(prompter_.shown.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mdi->subWindowList().size() == 1; }, kWaitMs));
+
+    // The last one asks; Cancel keeps it, No lets it go without saving.
+    QMdiSubWindow* last = mdi->subWindowList().front();
+    prompter_.answers = {app::Answer::Cancel};
+    EXPECT_FALSE(last->close());
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.shown[0].text, "Save changes to demo.dqx?");
+    prompter_.answers = {app::Answer::No};
+    EXPECT_TRUE(last->close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mdi->subWindowList().empty(); }, kWaitMs));
+    EXPECT_FALSE(frame_->action(app::views::Command::FileClose)->isEnabled());
+}
+
+TEST_F(TavikWindows, DeletingAModuleAsksWithItsNodeText) {
+    ASSERT_TRUE(frame_->openDocument(demonstrationDocument(3)));
+    auto* program = qobject_cast<ui::ProgramWindow*>(frame_->activeWindow());
+    ASSERT_NE(program, nullptr);
+    frame_->updateCommands();
+    prompter_.answers = {app::Answer::Yes};
+    frame_->action(app::views::Command::DeleteModule)->trigger();
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.shown[0].text, "Do you want to delete module \"QD40@127.0.0.1#1\" ?");
+    EXPECT_TRUE(program->document().doc().items().empty());
+    EXPECT_EQ(program->selectedItem(), nullptr);
+    EXPECT_EQ(program->channelTable()->model()->rowCount(), 0);
 }
 
 }  // namespace
