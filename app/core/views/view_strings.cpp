@@ -20,7 +20,6 @@ constexpr strings::Entry kEntries[] = {
      nullptr},
 
     {kCmdAddModule, "&Add a New Module...", nullptr},
-    {kCmdModuleConfiguration, "Module &Configuration...", nullptr},
     {kCmdCommProperties, "Module Co&mmunication Properties...", nullptr},
     {kCmdTransmit, "&Transmit Module Program", nullptr},
     {kCmdReadProgram, "Read Module &Program", nullptr},
@@ -62,7 +61,6 @@ constexpr strings::Entry kEntries[] = {
     {kAboutText, "%1 version %2\nFile version %3\n\nQd40 data-acquisition modules", nullptr},
     {kCmdGraphView, "New &Graph View", nullptr},
     {kRecentFile, "&%1 %2", nullptr},
-    {kNoRecentFile, "Recent File", nullptr},
     {kCannotOpen, "Unable to open the document \"%1\":\n%2", nullptr},
 
     {kCommDialogTitle, "Parameters for Communication with the QD40 module", nullptr},

@@ -20,7 +20,6 @@ inline constexpr int kEasyModeWarning = 353;
 
 // Commands (menu texts, with their accelerator marks).
 inline constexpr int kCmdAddModule = 32788;
-inline constexpr int kCmdModuleConfiguration = 32789;
 inline constexpr int kCmdCommProperties = 32790;
 inline constexpr int kCmdTransmit = 32791;
 inline constexpr int kCmdReadProgram = 32792;
@@ -63,7 +62,6 @@ inline constexpr int kAboutTitle = 9114;
 inline constexpr int kAboutText = 9115;
 inline constexpr int kCmdGraphView = 9116;
 inline constexpr int kRecentFile = 9119;
-inline constexpr int kNoRecentFile = 9120;
 inline constexpr int kCannotOpen = 9121;
 
 inline constexpr int kCommDialogTitle = 9130;
