@@ -16,6 +16,13 @@ inline constexpr uint16_t kConfirmWord2 = 0xAA55;
 inline constexpr int kRefusalException = 4;
 inline constexpr int kErrorCodeRegister = 44198;
 
+// MODBUS addresses that name one module on a serial line: 0 broadcasts to
+// every module of the line and 248 to 255 are reserved.
+inline constexpr int kFirstSerialAddress = 1;
+inline constexpr int kLastSerialAddress = 247;
+inline constexpr const char* kSerialAddressRule =
+    "0 broadcasts to every module of the line and 248 to 255 are reserved (use 1 to 247)";
+
 inline constexpr int kChannelCount = 30;
 inline constexpr int kMemoryBlockCount = 10;
 inline constexpr int kRelayCount = 2;

@@ -189,6 +189,11 @@ TEST_F(CliTest, FailuresExitWithOneErrorLine) {
         {{"--tcp", "127.0.0.1:502", "--baud", "9600", "status"},
          false,
          "error 0x80070057: --host, --baud, --serial-mode and --server-params go with --com"},
+        // Address 0 broadcasts on a serial line: refused before anything is sent.
+        {{"--com", "1", "--slave", "0", "status"},
+         false,
+         "error 0x80070057: MODBUS address 0 cannot be used on a serial line: 0 broadcasts to "
+         "every module of the line and 248 to 255 are reserved (use 1 to 247)"},
         {{"config", "show", file("missing.cfg")},
          false,
          "error 0x80004005: cannot open " + file("missing.cfg") + ": No such file or directory"},

@@ -295,6 +295,12 @@ HRESULT OvixQd40Ctl::pushPortSettings() {
 HRESULT OvixQd40Ctl::Open() {
     if (open_)
         return S_OK;
+    const int addr = state_.conn.mbAddr;
+    if (state_.conn.serial &&
+        (addr < module::kFirstSerialAddress || addr > module::kLastSerialAddress))
+        return report(Status::failure(
+            E_INVALIDARG, "MODBUS address " + std::to_string(addr) +
+                              " cannot be used on a serial line: " + module::kSerialAddressRule));
     const bool remoteServer = state_.conn.serial && !state_.conn.ipAddr.empty();
     const std::string host = remoteServer ? state_.conn.ipAddr : std::string();
     std::unique_ptr<Qd40Link> link;

@@ -273,6 +273,29 @@ TEST(RtuLine, ASerialLineHasOneMasterAtATime) {
     ::close(master);
 }
 
+// On a serial line address 0 would broadcast and 248 to 255 are reserved:
+// such a request is refused before anything is sent.
+TEST(RtuLine, AddressesThatNameNoSingleModuleAreRefused) {
+    int master = -1;
+    LineSettings s;
+    ASSERT_NO_FATAL_FAILURE(openPseudoTerminal(master, s.device));
+    s.cabling = kWires4;
+    Status st;
+    auto line = openRtuLine(s, st);
+    ASSERT_TRUE(line) << st.error.description;
+    for (int dev : {0, 248, 255}) {
+        SCOPED_TRACE(dev);
+        const Status write = line->writeRegister(dev, 901, 0);
+        EXPECT_EQ(write.hr, kErrInvalidArg);
+        EXPECT_NE(write.error.description.find("0 broadcasts"), std::string::npos)
+            << write.error.description;
+    }
+    uint8_t sent = 0;
+    EXPECT_FALSE(readExactly(master, &sent, 1, 100)) << "nothing reaches the line";
+    line.reset();
+    ::close(master);
+}
+
 TEST(RtuLine, ALineThatKeepsSendingEndsTheAnswerAsABadFrame) {
     int master = -1;
     LineSettings s;

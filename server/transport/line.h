@@ -118,5 +118,9 @@ std::shared_ptr<Line> openTcpLine(const LineSettings& settings, Status& status);
 
 // Checks of a request's address range and quantity shared by both kinds.
 Status checkRequest(int dev, int32_t start, int qty, int maxQty);
+// The same on a serial line, where address 0 would broadcast to every module
+// of the line (a write changes them all, and none answers) and 248 to 255
+// are reserved: only 1 to 247 name one module.
+Status checkSerialRequest(int dev, int32_t start, int qty, int maxQty);
 
 }  // namespace qd40::transport

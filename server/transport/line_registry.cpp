@@ -1,5 +1,6 @@
 #include <string>
 
+#include "common/module_constants.h"
 #include "server/transport/line.h"
 
 namespace qd40::transport {
@@ -51,6 +52,14 @@ Status checkRequest(int dev, int32_t start, int qty, int maxQty) {
     if (start < 0 || int64_t(start) + qty > 65536)
         return Status::failure(kErrInvalidArg, "Invalid start address " + std::to_string(start));
     return Status::ok();
+}
+
+Status checkSerialRequest(int dev, int32_t start, int qty, int maxQty) {
+    if (dev < module::kFirstSerialAddress || dev > module::kLastSerialAddress)
+        return Status::failure(
+            kErrInvalidArg, "MODBUS address " + std::to_string(dev) +
+                                " cannot be used on a serial line: " + module::kSerialAddressRule);
+    return checkRequest(dev, start, qty, maxQty);
 }
 
 LineRegistry::LineRegistry(LineOpener opener) : opener_(std::move(opener)) {}

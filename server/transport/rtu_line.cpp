@@ -128,7 +128,7 @@ public:
 
     Status readBits(int dev, bool input, int32_t start, int qty,
                     std::vector<uint8_t>& values) override {
-        if (Status st = checkRequest(dev, start, qty, kMaxReadBits); !st)
+        if (Status st = checkSerialRequest(dev, start, qty, kMaxReadBits); !st)
             return st;
         std::vector<uint8_t> answer;
         const uint8_t fn = input ? 2 : 1;
@@ -145,7 +145,7 @@ public:
 
     Status readRegisters(int dev, bool input, int32_t start, int qty,
                          std::vector<uint16_t>& values) override {
-        if (Status st = checkRequest(dev, start, qty, kMaxReadRegisters); !st)
+        if (Status st = checkSerialRequest(dev, start, qty, kMaxReadRegisters); !st)
             return st;
         std::vector<uint8_t> answer;
         const uint8_t fn = input ? 4 : 3;
@@ -160,7 +160,7 @@ public:
     }
 
     Status writeCoil(int dev, int32_t coil, bool on) override {
-        if (Status st = checkRequest(dev, coil, 1, 1); !st)
+        if (Status st = checkSerialRequest(dev, coil, 1, 1); !st)
             return st;
         std::vector<uint8_t> pdu{5, hi(coil), lo(coil), uint8_t(on ? 0xFF : 0), 0};
         return writeAndCheckEcho(dev, pdu);
@@ -168,7 +168,7 @@ public:
 
     Status writeCoils(int dev, int32_t start, std::span<const uint8_t> values) override {
         const int qty = int(values.size());
-        if (Status st = checkRequest(dev, start, qty, kMaxWriteBits); !st)
+        if (Status st = checkSerialRequest(dev, start, qty, kMaxWriteBits); !st)
             return st;
         const size_t bytes = (values.size() + 7) / 8;
         std::vector<uint8_t> pdu{15, hi(start), lo(start), hi(qty), lo(qty), uint8_t(bytes)};
@@ -180,7 +180,7 @@ public:
     }
 
     Status writeRegister(int dev, int32_t reg, uint16_t value) override {
-        if (Status st = checkRequest(dev, reg, 1, 1); !st)
+        if (Status st = checkSerialRequest(dev, reg, 1, 1); !st)
             return st;
         std::vector<uint8_t> pdu{6, hi(reg), lo(reg), hi(value), lo(value)};
         return writeAndCheckEcho(dev, pdu);
@@ -188,7 +188,7 @@ public:
 
     Status writeRegisters(int dev, int32_t start, std::span<const uint16_t> values) override {
         const int qty = int(values.size());
-        if (Status st = checkRequest(dev, start, qty, kMaxWriteRegisters); !st)
+        if (Status st = checkSerialRequest(dev, start, qty, kMaxWriteRegisters); !st)
             return st;
         std::vector<uint8_t> pdu{16, hi(start), lo(start), hi(qty), lo(qty), uint8_t(2 * qty)};
         for (uint16_t v : values) {
