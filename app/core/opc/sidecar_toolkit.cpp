@@ -74,6 +74,7 @@ public:
             end_ = "ended";
         return end_;
     }
+    pid_t pid() const override { return pid_; }
 
 private:
     bool waitUntil(Clock::time_point deadline) {

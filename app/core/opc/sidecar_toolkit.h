@@ -46,6 +46,8 @@ public:
     virtual ~SidecarProcess() = default;
     // How it ended ("exit status 1", "signal 9"), or nullopt while it runs.
     virtual std::optional<std::string> ended() = 0;
+    // Its process id, -1 when it has none of its own.
+    virtual pid_t pid() const { return -1; }
 };
 
 // Starts a publication process that will connect to `socket`; null with
@@ -96,6 +98,8 @@ public:
     bool ready() const { return link_ && ready_; }
     // How many times the process was started.
     int launches() const { return launches_; }
+    // The running process's id, -1 when none runs.
+    pid_t processId() const { return process_ ? process_->pid() : -1; }
 
     // ---- OpcToolkit
     bool InitWTOPCsvr(const Guid& clsid, unsigned rateMs) override;

@@ -1,0 +1,284 @@
+// The OPC service of a document whose module is qd40sim, published through
+// the node-opcua process, seen by a node-opcua client of its own
+// (opc_client.js): browsing, channel values following the module's cycles,
+// a relay written from the client, the client counted, and the process
+// killed during the service coming back with its tags.
+#include <fcntl.h>
+#include <modbus.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/core/opc/opc_service.h"
+#include "app/core/opc/sidecar_toolkit.h"
+#include "app/core/tests/doc_test_support.h"
+#include "common/config/cfg_layout.h"
+#include "common/module_registers.h"
+#include "control/ctl/daemon_factory.h"
+#include "testing/server_process.h"
+#include "testing/sim_process.h"
+
+// Qt last: its "signals" keyword would stand for a member name above.
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+extern char** environ;
+
+namespace qd40::app::opc {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSidecar = QD40_OPC_SIDECAR_DIR;
+const std::string kClientScript = QD40_OPC_TEST_DIR "/opc_client.js";
+
+// Runs the event loop until pred holds or the time is up.
+template <class Pred>
+bool pumpUntil(Pred pred, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!pred()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// The client script, its output read line by line while the loop runs.
+class ClientScript {
+public:
+    explicit ClientScript(const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t a;
+        posix_spawn_file_actions_init(&a);
+        posix_spawn_file_actions_adddup2(&a, in[0], 0);
+        posix_spawn_file_actions_adddup2(&a, out[1], 1);
+        std::vector<std::string> all = {"node", kClientScript};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& s : all)
+            argv.push_back(s.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&pid_, "node", &a, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&a);
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = in[1];
+        stdout_ = out[0];
+        ::fcntl(stdout_, F_SETFL, O_NONBLOCK);
+    }
+    ~ClientScript() {
+        if (pid_ > 0 && !exitCode()) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(stdin_);
+        ::close(stdout_);
+    }
+    bool started() const { return pid_ > 0; }
+    // The next message with that event, the loop running meanwhile.
+    std::optional<QJsonObject> waitFor(const std::string& event, std::chrono::milliseconds limit) {
+        std::optional<QJsonObject> found;
+        pumpUntil(
+            [&] {
+                read();
+                while (!lines_.empty() && !found) {
+                    const QJsonObject o =
+                        QJsonDocument::fromJson(QByteArray::fromStdString(lines_.front())).object();
+                    lines_.erase(lines_.begin());
+                    if (o.value("event").toString().toStdString() == event)
+                        found = o;
+                }
+                return found.has_value() || exitCode().has_value();
+            },
+            limit);
+        return found;
+    }
+    void finish() { (void)!::write(stdin_, "done\n", 5); }
+    std::optional<int> exitCode() {
+        if (!code_ && pid_ > 0) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_)
+                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return code_;
+    }
+
+private:
+    void read() {
+        char buf[65536];
+        ssize_t n;
+        while ((n = ::read(stdout_, buf, sizeof buf)) > 0)
+            pending_.append(buf, static_cast<size_t>(n));
+        for (size_t nl; (nl = pending_.find('\n')) != std::string::npos; pending_.erase(0, nl + 1))
+            lines_.push_back(pending_.substr(0, nl));
+    }
+
+    pid_t pid_ = -1;
+    int stdin_ = -1, stdout_ = -1;
+    std::string pending_;
+    std::vector<std::string> lines_;
+    std::optional<int> code_;
+};
+
+std::vector<std::string> names(const QJsonObject& browsed) {
+    std::vector<std::string> out;
+    for (const auto& v : browsed.value("tags").toArray())
+        out.push_back(v.toString().toStdString());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+QJsonObject tagIn(const QJsonObject& read, const std::string& name) {
+    for (const auto& v : read.value("tags").toArray())
+        if (v.toObject().value("name").toString().toStdString() == name)
+            return v.toObject();
+    return {};
+}
+
+class OpcServiceE2eTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "opc_service_e2e_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
+    // Coil of relay 1, read from the simulator by plain MODBUS/TCP.
+    std::optional<bool> simRelay1() {
+        modbus_t* ctx = modbus_new_tcp("127.0.0.1", sim->tcpPort());
+        if (!ctx)
+            return std::nullopt;
+        std::optional<bool> result;
+        uint8_t bit = 0;
+        if (modbus_connect(ctx) == 0 &&
+            modbus_read_bits(ctx, module::reg::kRelay1Coil, 1, &bit) == 1)
+            result = bit != 0;
+        modbus_close(ctx);
+        modbus_free(ctx);
+        return result;
+    }
+
+    qd40::testing::ServerProcess svr;
+    std::unique_ptr<qd40::testing::SimProcess> sim;
+    testing::ScriptedPrompter prompter;
+    testing::RecordingSession session;
+};
+
+TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) {
+    sim = std::make_unique<qd40::testing::SimProcess>();
+    ASSERT_TRUE(sim->ok()) << sim->error();
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    const std::filesystem::path folder = std::filesystem::path(svr.runtimeDir()) / "files";
+    std::filesystem::create_directories(folder);
+
+    // A document on the simulator with its factory program, relay 1 left to MODBUS.
+    CTavikDoc doc(testing::controlFactory(ctl::daemonFactory(), svr.registryDir()));
+    DocOperations ops(doc, prompter, session);
+    prompter.commParams.push_back(ctl::CtlConnection{
+        false, "127.0.0.1", static_cast<int16_t>(sim->tcpPort()), true, 9600, 1, 0});
+    CTavikItem* item = ops.addModule(nullptr);
+    ASSERT_NE(item, nullptr);
+    ASSERT_EQ(ops.withOpenItem(*item, [](ctl::OvixQd40Ctl& c) { return c.ReadCfg(); }), S_OK);
+    cfg::VariantBlob blob;
+    ASSERT_EQ(item->control().get_Cfg(&blob), S_OK);
+    cfg::FullCfgView(std::span<uint8_t>(blob.data).first<cfg::kFullCfgSize>())
+        .setRelayModbus(1, true);
+    ASSERT_EQ(item->control().put_Cfg(blob), S_OK);
+    ASSERT_TRUE(doc.save(folder / "plant.dqx").isOk());
+    ASSERT_EQ(ops.openCommunications(), S_OK);
+    ASSERT_EQ(simRelay1(), false);
+
+    SidecarOptions options;
+    options.script = kSidecar + "/server.js";
+    options.port = 0;  // any free port; the endpoint says which
+    options.pkiFolder = folder / "pki";
+    SidecarOpcToolkit toolkit(platform::RegistryStore(svr.registryDir()), options);
+    std::vector<std::string> reports;
+    toolkit.setProblemReporter([&](const std::string& text) { reports.push_back(text); });
+    ASSERT_TRUE(toolkit.InitWTOPCsvr(kOpcServerClsid, kServerRateMs));
+    toolkit.SetVendorInfo(kVendor);
+
+    OpcServices services(toolkit, prompter, session);
+    OpcDocService& service = services.of(doc);
+    service.period = 50;
+    ASSERT_EQ(service.start("1:3,", kModeAlways, false), 1);
+    ASSERT_EQ(service.readableTags().size(), 3u);
+    ASSERT_TRUE(pumpUntil([&] { return toolkit.ready(); }, 60s)) << "the process never came";
+
+    const std::string module = "QD40@127_0_0_1#1";
+    // The simulator's channels have no mnemonics.
+    const std::vector<std::string> expected = {module + ".Chan_01", module + ".Chan_02",
+                                               module + ".Relay 1"};
+    {
+        ClientScript client({kSidecar, toolkit.endpoint(), (folder / "client-pki").string()});
+        ASSERT_TRUE(client.started());
+        auto browsed = client.waitFor("browsed", 60s);
+        ASSERT_TRUE(browsed) << "exit " << client.exitCode().value_or(-1);
+        EXPECT_EQ(names(*browsed), expected);
+
+        // Values of the module's cycles (one a second), stamped with their time.
+        auto first = client.waitFor("read", 30s);
+        auto second = client.waitFor("read", 30s);
+        ASSERT_TRUE(first && second);
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+        for (const char* chan : {".Chan_01", ".Chan_02"}) {
+            const QJsonObject a = tagIn(*first, module + chan);
+            const QJsonObject b = tagIn(*second, module + chan);
+            EXPECT_EQ(b.value("status").toString(), "Good") << chan;
+            const double ta = a.value("source").toDouble();
+            const double tb = b.value("source").toDouble();
+            EXPECT_GT(tb, ta) << chan << ": a new cycle 2.5 s later";
+            EXPECT_NEAR(tb, double(now), 10000.0) << chan;
+        }
+        EXPECT_NE(tagIn(*second, module + ".Chan_01").value("value").toDouble(), 0.0);
+
+        auto written = client.waitFor("written", 30s);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(written->value("status").toString(), "Good");
+        ASSERT_TRUE(client.waitFor("connected", 30s));
+        EXPECT_TRUE(pumpUntil([&] { return simRelay1() == true; }, 10s))
+            << "0.5 switches relay 1 on";
+        EXPECT_EQ(toolkit.NumbrClientConnections(), 1);
+        client.finish();
+        EXPECT_TRUE(pumpUntil([&] { return client.exitCode().has_value(); }, 20s));
+        EXPECT_EQ(client.exitCode(), 0);
+        EXPECT_TRUE(pumpUntil([&] { return toolkit.NumbrClientConnections() == 0; }, 10s));
+    }
+
+    // The process killed during the service comes back with the tags.
+    const pid_t first = toolkit.processId();
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    ASSERT_TRUE(pumpUntil([&] { return !toolkit.ready(); }, 10s));
+    ASSERT_TRUE(pumpUntil([&] { return toolkit.ready(); }, 60s));
+    EXPECT_NE(toolkit.processId(), first);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("signal 9"), std::string::npos) << reports[0];
+    ClientScript again({kSidecar, toolkit.endpoint(), (folder / "client-pki").string(), "browse"});
+    auto browsed = again.waitFor("browsed", 60s);
+    ASSERT_TRUE(browsed);
+    EXPECT_EQ(names(*browsed), expected);
+    EXPECT_TRUE(pumpUntil([&] { return again.exitCode().has_value(); }, 20s));
+    EXPECT_GT(service.ticks(), 10u);
+}
+
+}  // namespace
+}  // namespace qd40::app::opc
