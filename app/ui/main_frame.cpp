@@ -25,6 +25,11 @@ namespace vtext = app::views::vtext;
 QString t(int id) {
     return QString::fromStdString(viewText(id));
 }
+
+QString fileFilter() {
+    return QString::fromStdString(
+        app::views::documentTypeField(app::views::DocumentTypeField::Filter));
+}
 }  // namespace
 
 MainFrame::MainFrame(app::CTavikApp& app, app::AppPrompter& prompter, FrameConfig config)
@@ -252,7 +257,9 @@ bool MainFrame::openDocument(const std::filesystem::path& path) {
 
 void MainFrame::newDocument() {
     auto doc = std::make_unique<app::CTavikDoc>(config_.controlFactory);
-    doc->setUntitledName("Tavik-" + std::to_string(++untitled_));
+    doc->setUntitledName(
+        app::views::documentTypeField(app::views::DocumentTypeField::UntitledName) +
+        std::to_string(++untitled_));
     DocumentHandle& handle = addDocument(std::move(doc));
     openProgramWindow(handle);
 }
@@ -436,7 +443,7 @@ bool MainFrame::saveAs(DocumentHandle& doc) {
     const std::string proposed = app::views::proposedSaveName(doc.doc().title());
     const QString chosen = QFileDialog::getSaveFileName(
         this, t(vtext::kSaveAsTitle), QString::fromStdString((folder / proposed).string()),
-        t(vtext::kFileFilter), nullptr,
+        fileFilter(), nullptr,
         app_.isOverwritingAllowed() ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return false;
@@ -458,7 +465,7 @@ void MainFrame::onFileNew() {
 void MainFrame::onFileOpen() {
     const QString chosen = QFileDialog::getOpenFileName(
         this, t(vtext::kOpenTitle),
-        QString::fromStdString(std::filesystem::current_path().string()), t(vtext::kFileFilter));
+        QString::fromStdString(std::filesystem::current_path().string()), fileFilter());
     if (!chosen.isEmpty())
         openDocument(chosen.toStdString());
 }

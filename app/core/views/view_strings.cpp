@@ -8,6 +8,9 @@ namespace qd40::app::views {
 namespace {
 using namespace vtext;
 constexpr strings::Entry kEntries[] = {
+    {kDocumentType,
+     "\nTavik-\nDocument Tavik\nTavik Files (*.dqx)\n.dqx\nTavik.Document\nTavik Document",
+     nullptr},
     {kRecordsBlocks, "Records Blocks", nullptr},
     {kNewBlock, "New Block", nullptr},
     {kAddressNeeded,
@@ -56,7 +59,6 @@ constexpr strings::Entry kEntries[] = {
     {kSaveChangesAsk, "Save changes to %1?", nullptr},
     {kOpenTitle, "Open", nullptr},
     {kSaveAsTitle, "Save As", nullptr},
-    {kFileFilter, "Tavik Files (*.dqx)", nullptr},
     {kAboutTitle, "About Tavik", nullptr},
     {kAboutText, "%1 version %2\nFile version %3\n\nQd40 data-acquisition modules", nullptr},
     {kCmdGraphView, "New &Graph View", nullptr},
@@ -93,6 +95,18 @@ std::string viewText(int id) {
 
 std::string viewMessage(int id, const std::vector<std::string>& args) {
     return security::fillPlaceholders(viewText(id), args);
+}
+
+std::string documentTypeField(DocumentTypeField field) {
+    const std::string all = viewText(vtext::kDocumentType);
+    size_t start = 0;
+    for (int i = 0; i < static_cast<int>(field); ++i) {
+        start = all.find('\n', start);
+        if (start == std::string::npos)
+            return {};
+        ++start;
+    }
+    return all.substr(start, all.find('\n', start) - start);
 }
 
 }  // namespace qd40::app::views

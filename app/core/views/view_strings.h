@@ -10,6 +10,9 @@
 namespace qd40::app::views {
 
 namespace vtext {
+// The document type: "\nTavik-\nDocument Tavik\nTavik Files (*.dqx)\n.dqx\n...", its
+// fields separated by line feeds (see documentTypeField).
+inline constexpr int kDocumentType = 3;
 // Records explorer tree.
 inline constexpr int kRecordsBlocks = 143;
 inline constexpr int kNewBlock = 144;
@@ -57,7 +60,6 @@ inline constexpr int kMenuHelp = 9104;
 inline constexpr int kSaveChangesAsk = 9110;
 inline constexpr int kOpenTitle = 9111;
 inline constexpr int kSaveAsTitle = 9112;
-inline constexpr int kFileFilter = 9113;
 inline constexpr int kAboutTitle = 9114;
 inline constexpr int kAboutText = 9115;
 inline constexpr int kCmdGraphView = 9116;
@@ -87,5 +89,9 @@ const strings::StringTable& viewStrings();
 std::string viewText(int id);
 // The text of id with "%1", "%2"... replaced by the arguments.
 std::string viewMessage(int id, const std::vector<std::string>& args);
+
+// The fields of the document type text.
+enum class DocumentTypeField { WindowTitle, UntitledName, TypeName, Filter, Extension };
+std::string documentTypeField(DocumentTypeField field);
 
 }  // namespace qd40::app::views

@@ -10,6 +10,7 @@
 #include "app/core/views/document_rules.h"
 #include "app/core/views/message_icon.h"
 #include "app/core/views/tiling.h"
+#include "app/core/views/view_strings.h"
 #include "views_test_support.h"
 
 namespace qd40::app::views {
@@ -250,6 +251,13 @@ TEST(CommForm, AnEmptyHostOrAddressRefusesOk) {
     EXPECT_EQ(missingField(network, false), MissingField::Address);
     network.ipAddr = "10.0.0.5";
     EXPECT_EQ(missingField(network, false), std::nullopt);
+}
+
+TEST(ViewStrings, DocumentTypeFieldsSplitAtLineFeeds) {
+    EXPECT_EQ(documentTypeField(DocumentTypeField::WindowTitle), "");
+    EXPECT_EQ(documentTypeField(DocumentTypeField::UntitledName), "Tavik-");
+    EXPECT_EQ(documentTypeField(DocumentTypeField::Filter), "Tavik Files (*.dqx)");
+    EXPECT_EQ(documentTypeField(DocumentTypeField::Extension), CTavikDoc::kExtension);
 }
 
 TEST(MessageIcon, NoIconAskedGivesTheExclamation) {
