@@ -25,7 +25,8 @@ public:
     virtual Answer message(const std::string& text, Buttons buttons, Icon icon,
                            int defaultButton = 0) = 0;
     // The three-choice dialog: the index of the button pressed (0..2), or
-    // nullopt when it was closed otherwise.
+    // nullopt when it was closed otherwise. A button whose text is empty is
+    // not offered.
     virtual std::optional<int> threeChoices(const std::string& title, const std::string& text,
                                             const std::array<std::string, 3>& buttons) = 0;
     // The communication parameters dialog, filled with params; false on Cancel.

@@ -102,6 +102,24 @@ constexpr strings::Entry kAppEntries[] = {
     {kSaveBeforeClosing, "Save the document before closing it", nullptr},
     {kSaveFailed, "Unable to save the document \"%1\":\n%2", nullptr},
     {kCommParamsTitle, "Module Communication Properties", nullptr},
+    {kReadMemTitle, "Reading  Module \"%s\" Memory Blocks", nullptr},
+    {kReadMemBlockLabel, "%d (\"%s\")", nullptr},
+    {kReadMemBlockProgress, "Reading block %1 ...", nullptr},
+    {kReadMemBlockFailed, "Unable to read block %1", nullptr},
+    {kReadMemConflictTitle, "Reading Memory Blocks from module \"%s\"", nullptr},
+    {kReadMemConflictText, "Some Blocks Names are already assigned to blocks in the document",
+     nullptr},
+    {kReadMemAdd, "&ADD records into respective existing blocks", nullptr},
+    {kReadMemReplace, "&REPLACE records of respective existing blocks", nullptr},
+    {kReadMemOtherNames, "Select &OTHER Blocks Names", nullptr},
+    {kReadMemReplaceAsk, "Do you confirm replacing blocks with same name ?", nullptr},
+    {kReadMemNotReopenedAsk,
+     "Blocs %1 will be closed before reading and will not be re-opened.\nDo you want to "
+     "continue ?",
+     nullptr},
+    {kReadMemNotSecured,
+     "The records read could not be saved to the disk, so they were left in the module:\n%1",
+     nullptr},
 };
 }  // namespace
 

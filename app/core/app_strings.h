@@ -57,6 +57,19 @@ inline constexpr int kSaveBeforeClosing = 423;
 // Ours: no text is given for these.
 inline constexpr int kSaveFailed = 9002;
 inline constexpr int kCommParamsTitle = 9003;
+// Reading a module's storage memory.
+inline constexpr int kReadMemTitle = 9010;
+inline constexpr int kReadMemBlockLabel = 9011;
+inline constexpr int kReadMemBlockProgress = 9012;
+inline constexpr int kReadMemBlockFailed = 9013;
+inline constexpr int kReadMemConflictTitle = 9014;
+inline constexpr int kReadMemConflictText = 9015;
+inline constexpr int kReadMemAdd = 9016;
+inline constexpr int kReadMemReplace = 9017;
+inline constexpr int kReadMemOtherNames = 9018;
+inline constexpr int kReadMemReplaceAsk = 9019;
+inline constexpr int kReadMemNotReopenedAsk = 9020;
+inline constexpr int kReadMemNotSecured = 9021;
 }  // namespace text
 
 const strings::StringTable& appStrings();

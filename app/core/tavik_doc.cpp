@@ -202,7 +202,7 @@ Status CTavikDoc::load(const std::filesystem::path& path) {
     return Status::ok();
 }
 
-Status CTavikDoc::save(const std::filesystem::path& path) {
+Status CTavikDoc::saveCopy(const std::filesystem::path& path) const {
     OutputFile file;
     Status st = file.open(path.string());
     if (st && !writeTo([&file](std::span<const uint8_t> piece) {
@@ -214,6 +214,12 @@ Status CTavikDoc::save(const std::filesystem::path& path) {
     if (!st)
         return Status::failure(
             st.hr, appMessage(text::kSaveFailed, {path.string(), st.error.description}));
+    return Status::ok();
+}
+
+Status CTavikDoc::save(const std::filesystem::path& path) {
+    if (Status st = saveCopy(path); !st)
+        return st;
     path_ = path;
     setModified(false);
     return Status::ok();

@@ -78,6 +78,9 @@ public:
     // removes what it created. On success the document takes the path and is
     // no longer modified.
     Status save(const std::filesystem::path& path);
+    // The same file written at path, the document keeping its own path and
+    // modified flag (a recovery copy).
+    Status saveCopy(const std::filesystem::path& path) const;
 
     // ---- identity and state
     const std::filesystem::path& path() const { return path_; }

@@ -15,6 +15,7 @@ constexpr strings::Entry kEntries[] = {
     {IDS_HOUR, "Hour", nullptr},
     {IDS_PASTING, "Pasting in progress...", nullptr},
     {IDS_SORTING, "Sorting in progress...", nullptr},
+    {IDS_READING_MEMORY, "Reading storage memory in progress", nullptr},
     {IDS_SORT_ABORT_QUESTION,
      "Sorting is in progress !\nDo you confirm aborting ?\n\nIf YES, you should close the "
      "document without saving, to cancel operation.",
