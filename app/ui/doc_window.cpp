@@ -20,8 +20,15 @@ void DocWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void DocWindow::setNumber(int number, int count) {
+    number_ = number;
+    count_ = count;
+    updateTitle();
+}
+
 void DocWindow::updateTitle() {
-    setWindowTitle(QString::fromStdString(app::views::documentWindowTitle(doc_.doc())));
+    setWindowTitle(
+        QString::fromStdString(app::views::documentWindowTitle(doc_.doc(), number_, count_)));
 }
 
 }  // namespace qd40::ui

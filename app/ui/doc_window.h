@@ -19,6 +19,8 @@ public:
     DocWindow(DocumentHandle& doc, Kind kind, QWidget* parent = nullptr);
     DocumentHandle& document() const { return doc_; }
     Kind kind() const { return kind_; }
+    // Its place among the windows of its document, shown in its title.
+    void setNumber(int number, int count);
     // Called when the window is asked to close; false keeps it open.
     void setCloseGuard(std::function<bool(DocWindow&)> guard) { guard_ = std::move(guard); }
 
@@ -30,6 +32,8 @@ private:
 
     DocumentHandle& doc_;
     Kind kind_;
+    int number_ = 1;
+    int count_ = 1;
     std::function<bool(DocWindow&)> guard_;
 };
 

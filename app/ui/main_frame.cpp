@@ -306,11 +306,25 @@ void MainFrame::addWindow(DocWindow* window) {
     sub->resize(mdi_->viewport()->width() * 3 / 4, mdi_->viewport()->height() * 3 / 4);
     sub->show();
     mdi_->setActiveSubWindow(sub);
+    numberWindows(*doc);
+}
+
+void MainFrame::numberWindows(DocumentHandle& doc) {
+    std::vector<DocWindow*> shown;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        auto* dw = qobject_cast<DocWindow*>(w->widget());
+        if (dw && &dw->document() == &doc)
+            shown.push_back(dw);
+    }
+    for (size_t i = 0; i < shown.size(); ++i)
+        shown[i]->setNumber(int(i) + 1, int(shown.size()));
 }
 
 void MainFrame::windowGone(DocumentHandle* doc) {
-    if (--windowCount_[doc] > 0)
+    if (--windowCount_[doc] > 0) {
+        numberWindows(*doc);
         return;
+    }
     windowCount_.erase(doc);
     if (closing_ == doc)
         closing_ = nullptr;

@@ -78,6 +78,8 @@ private:
     ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
     void addWindow(DocWindow* window);
     void windowGone(DocumentHandle* doc);
+    // Numbers the windows still shown of doc in their order of creation.
+    void numberWindows(DocumentHandle& doc);
     bool guardWindowClose(DocWindow& window);
     // Whether the document may go (saving it when asked); then closes all its windows.
     bool mayCloseDocument(DocumentHandle& doc);

@@ -77,8 +77,9 @@ LastWindowClose closeLastWindow(const CTavikDoc& doc, const Session& session,
     }
 }
 
-std::string documentWindowTitle(const CTavikDoc& doc) {
-    return doc.title() + (doc.isModified() ? "*" : "");
+std::string documentWindowTitle(const CTavikDoc& doc, int number, int count) {
+    return doc.title() + (count > 1 ? ":" + std::to_string(number) : std::string()) +
+           (doc.isModified() ? "*" : "");
 }
 
 }  // namespace qd40::app::views

@@ -38,7 +38,9 @@ enum class LastWindowClose { Refuse, Close, SaveThenClose };
 LastWindowClose closeLastWindow(const CTavikDoc& doc, const Session& session,
                                 AppPrompter& prompter);
 
-// The title of the document's windows: its title, with "*" when modified.
-std::string documentWindowTitle(const CTavikDoc& doc);
+// The title of window `number` of the `count` windows showing doc: its
+// title, then ":" and the number when it has several windows, then "*" when
+// it is modified.
+std::string documentWindowTitle(const CTavikDoc& doc, int number = 1, int count = 1);
 
 }  // namespace qd40::app::views

@@ -133,7 +133,7 @@ TEST_F(TavikWindows, CommandsFollowTheSelectionAndTheTitleMarksChanges) {
     QSignalSpy title(program, &QWidget::windowTitleChanged);
     program->document().doc().items().front()->setMnemonic("OVEN");
     ASSERT_TRUE(title.count() > 0 || title.wait(kWaitMs));
-    EXPECT_EQ(program->windowTitle(), "demo.dqx*");
+    EXPECT_EQ(program->windowTitle(), "demo.dqx:1*");
     EXPECT_TRUE(frame_->action(Command::FileSave)->isEnabled());
 
     // The explorer's selected block opens a graph window.
@@ -189,6 +189,8 @@ TEST_F(TavikWindows, TheLastWindowOfAModifiedDocumentAsksBeforeClosing) {
 
     // The last one asks; Cancel keeps it, No lets it go without saving.
     QMdiSubWindow* last = mdi->subWindowList().front();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return last->windowTitle() == "demo.dqx*"; }, kWaitMs))
+        << "the one window left has no number";
     prompter_.answers = {app::Answer::Cancel};
     EXPECT_FALSE(last->close());
     ASSERT_EQ(prompter_.shown.size(), 1u);

@@ -213,8 +213,10 @@ TEST(DocumentRules, ClosingTheLastWindowOfAModifiedDocument) {
 TEST(DocumentRules, WindowTitleMarksAModifiedDocument) {
     CTavikDoc doc(testing::offlineControls());
     EXPECT_EQ(documentWindowTitle(doc), "Tavik-1");
+    EXPECT_EQ(documentWindowTitle(doc, 2, 2), "Tavik-1:2");
     doc.setModified();
     EXPECT_EQ(documentWindowTitle(doc), "Tavik-1*");
+    EXPECT_EQ(documentWindowTitle(doc, 1, 3), "Tavik-1:1*");
 }
 
 TEST(CommForm, ListsAndEnabledFields) {
