@@ -424,8 +424,46 @@ Status cmdSimple(Session& s, Args& a, const char* name) {
         return st;
     return s.call((s.ctl().*Op)());
 }
+// The run with memory option: what happens to the records of a block that
+// cannot be re-opened, by the option's name.
+constexpr const char* kMemoryOptions[] = {"clear", "add", "keep"};
+
 Status cmdRun(Session& s, Args& a) {
-    return cmdSimple<&ctl::OvixQd40Ctl::Run>(s, a, "run");
+    std::optional<std::string> memory;
+    if (Status st = a.option("--memory", memory); !st)
+        return st;
+    if (!memory)
+        return cmdSimple<&ctl::OvixQd40Ctl::Run>(s, a, "run");
+    const auto* found = std::find(std::begin(kMemoryOptions), std::end(kMemoryOptions), *memory);
+    if (found == std::end(kMemoryOptions))
+        return usage("invalid --memory '" + *memory + "': expected clear, add or keep");
+    std::vector<std::string> pos;
+    if (Status st = a.positionals(0, 0, "run", pos); !st)
+        return st;
+    if (Status st = s.open(); !st)
+        return st;
+    return s.call(s.ctl().RunWithOptMem(int16_t(found - std::begin(kMemoryOptions))));
+}
+
+// Records the module holds in `block` (1 to 10), or in every block with 0.
+Status recordsHeld(Session& s, int block, uint32_t& total) {
+    total = 0;
+    for (int b = block ? block : 1; b <= (block ? block : cfg::kMemBlocks); ++b) {
+        uint32_t count = 0;
+        if (Status st = s.call(s.ctl().GetMemRecCount(int16_t(b), &count)); !st)
+            return st;
+        total += count;
+    }
+    return Status::ok();
+}
+
+// A command that would erase records goes on only when there are none or
+// the user said --yes.
+Status refuseErasing(uint32_t records, const std::string& what) {
+    return Status::failure(E_ABORT, format("the module holds %lu record%s that %s would erase: "
+                                           "read them first (qd40 mem read) or add --yes",
+                                           static_cast<unsigned long>(records),
+                                           records == 1 ? "" : "s", what.c_str()));
 }
 Status cmdStop(Session& s, Args& a) {
     return cmdSimple<&ctl::OvixQd40Ctl::Stop>(s, a, "stop");
@@ -533,6 +571,7 @@ Status cmdConfigRead(Session& s, Args& a) {
 
 Status cmdConfigSend(Session& s, Args& a) {
     const bool init = a.flag("--init");
+    const bool yes = a.flag("--yes");
     std::vector<std::string> pos;
     ctl::CtlState state;
     Status st = a.positionals(1, 1, "config send", pos);
@@ -540,6 +579,12 @@ Status cmdConfigSend(Session& s, Args& a) {
         st = loadStateFile(pos[0], state);
     if (st)
         st = s.open();
+    // The board initialisation erases every stored record.
+    uint32_t held = 0;
+    if (st && init && !yes)
+        st = recordsHeld(s, 0, held);
+    if (st && held > 0)
+        st = refuseErasing(held, "--init");
     if (!st)
         return st;
     // An interrupt waits for the transfer to end, so that the module is
@@ -721,6 +766,25 @@ Status cmdMemRead(Session& s, Args& a) {
             return st;
     s.out() << read << " records read\n";
     return Status::ok();
+}
+
+Status cmdMemClear(Session& s, Args& a) {
+    const bool yes = a.flag("--yes");
+    std::vector<std::string> pos;
+    int16_t block = 0;
+    Status st = a.positionals(1, 1, "mem clear", pos);
+    if (st)
+        st = parseNumberAs(pos[0], 1, cfg::kMemBlocks, "block", block);
+    if (st)
+        st = s.open();
+    uint32_t held = 0;
+    if (st && !yes)
+        st = recordsHeld(s, block, held);
+    if (st && held > 0)
+        st = refuseErasing(held, "clearing block " + std::to_string(block));
+    if (st)
+        st = s.call(s.ctl().MemClear(block));
+    return st;
 }
 
 std::string eventText(uint16_t code, uint16_t detail) {
@@ -942,7 +1006,12 @@ const Command kCommands[] = {
      "Prints the global status word in hexadecimal and the names of its set bits\n"
      "(RUN WAI ACQ MEAS EVT CHER CHERC AL1C AL2C AL3C AL4C GMSR ALG1 ALG2 REM REMP).",
      cmdStatus},
-    {"run", "run", "Starts the acquisition.", cmdRun},
+    {"run", "run [--memory clear|add|keep]",
+     "Starts the acquisition. --memory says what becomes of the records of a\n"
+     "block that cannot be re-opened: cleared, added to, or kept as they are\n"
+     "(the block is then not recorded into); without it such a block must be\n"
+     "cleared first.",
+     cmdRun},
     {"stop", "stop", "Stops the acquisition.", cmdStop},
     {"trig", "trig", "Sends the TRIG command.", cmdTrig},
     {"remote", "remote",
@@ -962,10 +1031,11 @@ const Command kCommands[] = {
      "Reads the module's configuration and saves it, with the connection\n"
      "settings, in FILE (the control's saved state).",
      cmdConfigRead},
-    {"config send", "config send FILE [--init]",
+    {"config send", "config send FILE [--init [--yes]]",
      "Sends the configuration saved in FILE to the module (the module must be\n"
      "stopped). Only the configuration is taken from FILE. --init initialises\n"
-     "the module first.",
+     "the module first, which erases every stored record: when the module\n"
+     "holds records it is refused with their count unless --yes is given.",
      cmdConfigSend},
     {"config show", "config show [FILE]",
      "Lists a configuration: global word, acquisition, channels, memory blocks\n"
@@ -985,6 +1055,10 @@ const Command kCommands[] = {
      "  --clear       removes the records read from the module once the files\n"
      "                are written (needs --first 1 and an output file)",
      cmdMemRead},
+    {"mem clear", "mem clear BLOCK [--yes]",
+     "Clears memory block BLOCK (1 to 10). When it holds records it is refused\n"
+     "with their count unless --yes is given.",
+     cmdMemClear},
     {"events", "events",
      "Prints the number of events and each one with its date, kind, error text\n"
      "and detail.",

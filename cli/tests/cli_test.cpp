@@ -458,6 +458,43 @@ TEST_F(CliTest, ClearingReadWaitsForNoOtherClientOfTheModule) {
     EXPECT_EQ(r.out.find(" REM"), std::string::npos) << "control is given back: " << r.out;
 }
 
+// Commands that erase stored records say how many and go on only with --yes;
+// a block that cannot be re-opened is run into with --memory instead.
+TEST_F(CliTest, RecordsAreErasedOnlyWhenSaidSo) {
+    start({"--preload", "1:5"});
+    ASSERT_OK(run({"config", "read", file("now.cfg")}));
+    const auto held = [&] {
+        const auto rows = lines(run({"mem", "status"}).out);
+        return rows.size() > 1 ? rows[1].substr(rows[1].rfind(' ') + 1) : std::string();
+    };
+    struct Refusal {
+        std::vector<std::string> args;
+        std::string what;
+    };
+    for (const Refusal& c : {Refusal{{"config", "send", file("now.cfg"), "--init"}, "--init"},
+                             Refusal{{"mem", "clear", "1"}, "clearing block 1"}}) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "error 0x80004004: the module holds 5 records that " + c.what +
+                             " would erase: read them first (qd40 mem read) or add --yes\n");
+        EXPECT_EQ(held(), "5");
+    }
+
+    Result r = run({"run"});
+    EXPECT_EQ(r.code, 1) << "block 1 cannot be re-opened while it holds records";
+    r = run({"run", "--memory", "again"});
+    EXPECT_EQ(r.err, "error 0x80070057: invalid --memory 'again': expected clear, add or keep\n");
+    ASSERT_OK(run({"run", "--memory", "keep"}));
+    EXPECT_NE(run({"status"}).out.find(" RUN"), std::string::npos);
+    ASSERT_OK(run({"stop"}));
+    EXPECT_EQ(held(), "5") << "kept as they were";
+
+    ASSERT_OK(run({"config", "send", file("now.cfg"), "--init", "--yes"}));
+    EXPECT_EQ(held(), "0");
+    r = run({"mem", "clear", "1"});  // nothing to erase, nothing to confirm
+    EXPECT_OK(r);
+}
+
 TEST_F(CliTest, EventsAreListedAndCleared) {
     start();
     Result r = run({"events"});
