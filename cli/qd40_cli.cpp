@@ -832,6 +832,12 @@ Status cmdEventsClear(Session& s, Args& a) {
     return cmdSimple<&ctl::OvixQd40Ctl::ClrEvts>(s, a, "events clear");
 }
 
+// One scan line, written at once so that a reader sees each scan as it comes.
+Status printLine(Session& s, const std::string& line) {
+    s.out() << line << std::endl;
+    return s.out() ? Status::ok() : Status::failure(E_FAIL, "cannot write the scans to the output");
+}
+
 Status cmdScan(Session& s, Args& a) {
     std::optional<std::string> channels, count, period;
     Status st = a.option("--channels", channels);
@@ -892,6 +898,13 @@ Status cmdScan(Session& s, Args& a) {
         if (cycle.data.size() < kCycleSize)
             return Status::failure(E_FAIL, "the module gave a short cycle status");
         const auto& d = cycle.data;
+        // A module that has not measured yet holds a cycle dated 2000-01-01
+        // 00:00:00.000 with zero values: nothing of it is a measurement.
+        if (le::u32(d, kCycleSeconds) == 0 && le::u16(d, kCycleMs) == 0) {
+            if (st = printLine(s, "no measurement yet"); !st)
+                return st;
+            continue;
+        }
         DateTime when = fromSeconds2000(le::u32(d, kCycleSeconds));
         std::string line = dateTimeText(when, s.locale()) +
                            format("%c%03u", dec, unsigned(le::u16(d, kCycleMs) % 1000));
@@ -900,6 +913,10 @@ Status cmdScan(Session& s, Args& a) {
             if (!((mask >> (n - 1)) & 1))
                 continue;
             line += format("  %02d: ", n);
+            if (full.channel(n).function() == cfg::kFctNotProg) {
+                line += "not programmed";
+                continue;
+            }
             if ((errors >> (n - 1)) & 1) {
                 line += format("Err. %d", int(le::i16(d, kCycleErrors + 2 * size_t(n - 1))));
                 continue;
@@ -909,9 +926,8 @@ Status cmdScan(Session& s, Args& a) {
             if (!units[size_t(n)].empty())
                 line += " " + units[size_t(n)];
         }
-        s.out() << line << std::endl;
-        if (!s.out())
-            return Status::failure(E_FAIL, "cannot write the scans to the output");
+        if (st = printLine(s, line); !st)
+            return st;
     }
     return Status::ok();
 }

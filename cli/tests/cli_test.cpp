@@ -512,9 +512,13 @@ TEST_F(CliTest, EventsAreListedAndCleared) {
 
 TEST_F(CliTest, ScanPrintsOneLinePerScanWithValuesAndUnits) {
     start({"--time-scale", "20"});
+    // Before the first cycle nothing is made up; a channel without a
+    // function is said to be so.
+    Result r = run({"scan", "--channels", "1"});
+    EXPECT_EQ(r.out, "no measurement yet\n");
     ASSERT_OK(run({"run"}));
     context.sleep = [](int ms) { ::usleep(useconds_t(ms) * 1000); };
-    Result r = run({"scan", "--channels", "1,4", "--count", "3", "--period", "60"});
+    r = run({"scan", "--channels", "1,4", "--count", "3", "--period", "60"});
     EXPECT_OK(r);
     const auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), 3u) << r.out;
@@ -523,6 +527,9 @@ TEST_F(CliTest, ScanPrintsOneLinePerScanWithValuesAndUnits) {
     for (const std::string& row : rows)
         EXPECT_TRUE(std::regex_match(row, line)) << row;
     EXPECT_NE(rows.front().substr(0, 23), rows.back().substr(0, 23)) << "new cycles are shown";
+
+    r = run({"scan", "--channels", "1,30"});
+    EXPECT_NE(r.out.find("  30: not programmed\n"), std::string::npos) << r.out;
 
     context.locale = platform::Locale("%d.%m.%Y", "%H:%M:%S", ',');
     r = run({"scan", "--channels", "1"});
