@@ -75,6 +75,8 @@ bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
                                      Buttons::Ok, Icon::None);
     ok = save(*noIcon, folder / "message-box-default-icon.png") && ok;
 
+    ok = save(*frame.makeAboutBox(), folder / "about.png") && ok;
+
     ui::C3ButtonsDialog run(
         appText(text::kRunTitle), appText(text::kRunChoiceText) + ":",
         {appText(text::kRunClearing), appText(text::kRunAdding), appText(text::kRunWithout)},

@@ -642,11 +642,18 @@ void MainFrame::onCascade() {
     mdi_->cascadeSubWindows();
 }
 
+std::unique_ptr<QMessageBox> MainFrame::makeAboutBox() {
+    auto box = std::make_unique<QMessageBox>(this);
+    box->setWindowTitle(t(vtext::kAboutTitle));
+    box->setText(QString::fromStdString(viewMessage(
+        vtext::kAboutText, {config_.productName, config_.productVersion, config_.fileVersion})));
+    box->setIconPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    box->addButton(QMessageBox::Ok);
+    return box;
+}
+
 void MainFrame::onAbout() {
-    QMessageBox::about(this, t(vtext::kAboutTitle),
-                       QString::fromStdString(viewMessage(
-                           vtext::kAboutText,
-                           {config_.productName, config_.productVersion, config_.fileVersion})));
+    makeAboutBox()->exec();
 }
 
 }  // namespace qd40::ui

@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMessageBox>
 
 #include "app/core/tavik_app.h"
 #include "app/core/views/commands.h"
@@ -54,6 +55,8 @@ public:
     QMdiArea* mdiArea() const { return mdi_; }
     DocWindow* activeWindow() const;
     QAction* action(app::views::Command command) const { return actions_.at(command); }
+    // The about box (not shown yet).
+    std::unique_ptr<QMessageBox> makeAboutBox();
     // Enables each command for the active window, its document and selection.
     void updateCommands();
 
