@@ -54,6 +54,10 @@ constexpr const char* kStatusBits[16] = {"RUN",   "WAI",  "ACQ",  "MEAS", "EVT",
                                          "CHERC", "AL1C", "AL2C", "AL3C", "AL4C", "GMSR",
                                          "ALG1",  "ALG2", "REM",  "REMP"};
 constexpr uint16_t kRemoteBits = 0xC000;  // REM and REMP: held through this port
+// How often and how far apart remote control is looked at once a MODBUS/TCP
+// connection has closed (the module notices the close on its own time).
+constexpr int kRemoteChecks = 20;
+constexpr int kRemoteCheckMs = 50;
 // Records asked of the module in one call, as the application reads memory.
 constexpr uint32_t kRecordsPerCall = 256;
 // Layout of the cyclic status block.
@@ -252,6 +256,7 @@ public:
     }
 
     std::ostream& out() { return out_; }
+    bool serial() const { return conn_.com; }
     const platform::Locale& locale() const { return context_.locale; }
     const CliContext& context() const { return context_; }
     ctl::OvixQd40Ctl& ctl() { return *ctl_; }
@@ -365,6 +370,14 @@ private:
     bool taken_ = false;
 };
 
+// Waits `ms`, through the context's sleep when it has one.
+void pause(const CliContext& context, int ms) {
+    if (context.sleep)
+        context.sleep(ms);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 // ---------------------------------------------------------------- commands
 
 using Handler = Status (*)(Session&, Args&);
@@ -471,8 +484,48 @@ Status cmdStop(Session& s, Args& a) {
 Status cmdTrig(Session& s, Args& a) {
     return cmdSimple<&ctl::OvixQd40Ctl::Trig>(s, a, "trig");
 }
+// Takes remote control and says how long it lasts, as the module shows it.
 Status cmdRemote(Session& s, Args& a) {
-    return cmdSimple<&ctl::OvixQd40Ctl::Remote>(s, a, "remote");
+    if (Status st = cmdSimple<&ctl::OvixQd40Ctl::Remote>(s, a, "remote"); !st)
+        return st;
+    const auto remoteShown = [&](bool& shown) {
+        int16_t word = 0;
+        Status st = s.call(s.ctl().GetStatus(&word));
+        shown = st && (uint16_t(word) & kRemoteBits) == kRemoteBits;
+        return st;
+    };
+    bool shown = false;
+    if (Status st = remoteShown(shown); !st)
+        return st;
+    if (!shown)
+        return Status::failure(E_FAIL, "the module does not show remote control");
+    if (s.serial()) {
+        s.out() << "remote control held until 'qd40 local'\n";
+        return Status::ok();
+    }
+    // A MODBUS/TCP module keeps control while the connection that took it
+    // lasts: look again once this command's connection is gone.
+    if (Status st = s.close(); !st)
+        return st;
+    for (int i = 0; i < kRemoteChecks && shown; ++i) {
+        if (i > 0)
+            pause(s.context(), kRemoteCheckMs);
+        Status st = s.open();
+        if (st)
+            st = remoteShown(shown);
+        if (Status closed = s.close(); st && !closed)
+            st = closed;
+        if (!st)
+            return st;
+    }
+    if (shown) {
+        s.out() << "remote control held while another client keeps the daemon's connection to "
+                   "the module open\n";
+        return Status::ok();
+    }
+    return Status::failure(E_FAIL,
+                           "the module gave remote control back when this command's connection "
+                           "closed: a MODBUS/TCP module keeps it only while a connection holds it");
 }
 Status cmdLocal(Session& s, Args& a) {
     return cmdSimple<&ctl::OvixQd40Ctl::Local>(s, a, "local");
@@ -885,10 +938,7 @@ Status cmdScan(Session& s, Args& a) {
     const InterruptScope interrupts(s.context());
     for (uint32_t i = 0; i < scans && !interrupts.interrupted(); ++i) {
         if (i > 0 && periodMs > 0) {
-            if (s.context().sleep)
-                s.context().sleep(int(periodMs));
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+            pause(s.context(), int(periodMs));
             if (interrupts.interrupted())
                 break;
         }
@@ -1031,9 +1081,10 @@ const Command kCommands[] = {
     {"stop", "stop", "Stops the acquisition.", cmdStop},
     {"trig", "trig", "Sends the TRIG command.", cmdTrig},
     {"remote", "remote",
-     "Takes remote control of the module and keeps it after qd40 ends, until\n"
-     "'qd40 local' (qd40sim also gives it back when the server's MODBUS/TCP\n"
-     "connection to it closes). The other commands take it only while they run.",
+     "Takes remote control of the module and says how long it lasts: on a\n"
+     "serial line until 'qd40 local'; a MODBUS/TCP module gives it back when\n"
+     "the connection that took it closes, so the command then fails once it\n"
+     "sees control gone. The other commands take it only while they run.",
      cmdRemote},
     {"local", "local", "Gives remote control back to the module.", cmdLocal},
     {"clock get", "clock get", "Prints the module's clock as date and time.", cmdClockGet},

@@ -116,7 +116,13 @@ TEST_F(CliTest, IdentifyStatusAndAcquisitionCommands) {
         EXPECT_EQ(r.out.find(" RUN") != std::string::npos, s.running) << s.command << ": " << r.out;
         EXPECT_EQ(r.out.find(" REM"), std::string::npos) << "control is given back: " << r.out;
     }
-    EXPECT_OK(run({"remote"}));
+    // A MODBUS/TCP module keeps control only while the connection lasts.
+    r = run({"remote"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err,
+              "error 0x80004005: the module gave remote control back when this command's "
+              "connection closed: a MODBUS/TCP module keeps it only while a connection holds "
+              "it\n");
     EXPECT_OK(run({"local"}));
 }
 
@@ -143,7 +149,9 @@ TEST_F(CliTest, SerialModuleIsReachedThroughTheDaemonsPort) {
         args.push_back(command);
         return run(args, false);
     };
-    ASSERT_OK(on("remote"));
+    const Result remote = on("remote");
+    EXPECT_OK(remote);
+    EXPECT_EQ(remote.out, "remote control held until 'qd40 local'\n");
     EXPECT_EQ(on("status").out, "0xC000 REM REMP\n");
     ASSERT_OK(on("local"));
     EXPECT_EQ(on("status").out, "0x0000\n");
