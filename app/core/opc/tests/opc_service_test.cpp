@@ -4,10 +4,12 @@
 // the qualities of a silent module and the modules stopped on closing.
 #include <gtest/gtest.h>
 
+#include "app/core/opc/opc_docs_list.h"
 #include "app/core/opc/opc_service.h"
 #include "app/core/opc/opc_strings.h"
 #include "app/core/tavik_app.h"
 #include "app/core/tests/doc_test_support.h"
+#include "common/config/cfg_layout.h"
 #include "control/ctl/daemon_factory.h"
 #include "server/port_settings.h"
 #include "testing/server_process.h"
@@ -194,6 +196,78 @@ TEST_F(OpcServiceTest, LaunchStartsOnlyACompleteDeclaration) {
     EXPECT_EQ(service.slot, 1);
     EXPECT_EQ(service.period, 50);
     EXPECT_EQ(service.stopOnClose, 0u);
+}
+
+TEST_F(OpcServiceTest, TheDeclaredDocumentsListShowsEachSlotAndRemovesOnlyOnOk) {
+    // Slot 0: a document of two modules, relay 2 of the second left to MODBUS.
+    auto doc = offlineDoc(2);
+    cfg::VariantBlob blob;
+    CTavikItem& second = *doc->items()[1];
+    ASSERT_EQ(second.control().get_Cfg(&blob), S_OK);
+    cfg::FullCfgView(std::span<uint8_t>(blob.data).first<cfg::kFullCfgSize>())
+        .setRelayModbus(2, true);
+    ASSERT_EQ(second.control().put_Cfg(blob), S_OK);
+    second.setMnemonic("Oven");
+    const auto path = folder / "plant.dqx";
+    ASSERT_TRUE(doc->save(path).isOk());
+    const auto declare = [&](int slot, const std::string& p, const std::string& chansIn) {
+        const std::string section = slotSection(slot);
+        machine->writeString(section, "Path", p);
+        machine->writeInt(section, "SendProg", slot % 3);
+        machine->writeString(section, "ChansIn", chansIn);
+        machine->writeInt(section, "Period", 100 * (slot + 1));
+        machine->writeInt(section, "StopOnClose", slot == 0 ? 1 : 0);
+    };
+    declare(0, path.string(), "1:3,2:4,");
+    declare(1, (folder / "gone.dqx").string(), "1:1,");
+    declare(3, path.string(), "1:3,0:1,");
+    machine->writeInt(kOpcSection, "StartDelay", 7);
+    const OpcDocsList::Loader load = [&](const std::filesystem::path& p) {
+        auto d = std::make_unique<CTavikDoc>(testing::controlFactory({}, folder / "reg"));
+        return d->load(p).isOk() ? std::move(d) : nullptr;
+    };
+    const auto make = [&] {
+        return OpcDocsList(*machine, session, load, [](int slot) { return slot == 0; });
+    };
+
+    OpcDocsList list = make();
+    EXPECT_EQ(OpcDocsList::columns(),
+              (std::vector<std::string>{"No.", "Status", "Document", "Trans. Prog.", "Inputs",
+                                        "Outputs", "Period", "End Stop", "Start Delay"}));
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(list.cells(0), (Row{"1", "Active", path.string(), "Always",
+                                  "QD40#1.Chan01, QD40#1.Chan02, Oven.Chan03", "Oven.Relay 2",
+                                  "100 ms", "Yes", "7 s"}));
+    EXPECT_EQ(list.cells(1), (Row{"2", "Inactive", (folder / "gone.dqx").string(), "If Different",
+                                  "???", "???", "200 ms", "No", "7 s"}));
+    EXPECT_EQ(list.cells(2), (Row{"3", "", "", "", "", "", "", "", ""})) << "not declared";
+    EXPECT_EQ(list.cells(3)[4], "") << "a list with errors publishes nothing here";
+    EXPECT_EQ(list.cells(3)[5], "Oven.Relay 2");
+
+    // Without right 1, Delete does nothing.
+    std::vector<int> closed;
+    const auto close = [&](int slot) { closed.push_back(slot); };
+    session.rights = ~(1u << right::kCloseWindow);
+    EXPECT_FALSE(list.canDelete());
+    list.deleteRow(0, close);
+    EXPECT_FALSE(list.rows()[0].blanked);
+
+    session.rights = ~0u;
+    list.deleteRow(0, close);
+    list.deleteRow(1, close);
+    EXPECT_EQ(closed, std::vector<int>{0}) << "only an open document is closed";
+    EXPECT_EQ(list.cells(0), (Row{"1", "", "", "", "", "", "", "", ""}));
+    EXPECT_EQ(readSlot(*machine, 0).path, path.string()) << "nothing removed before OK";
+
+    list.commit();
+    EXPECT_EQ(readSlot(*machine, 0).path, "");
+    EXPECT_EQ(readSlot(*machine, 0).sendProg, -1);
+    EXPECT_EQ(readSlot(*machine, 1).path, "");
+    EXPECT_EQ(readSlot(*machine, 3).path, path.string());
+    ASSERT_EQ(session.events.size(), 2u);
+    EXPECT_EQ(session.events[0],
+              std::make_pair(AuditEvent::DOC_OPC_REMOVED, std::vector<std::string>{path.string()}));
+    EXPECT_EQ(session.events[1].second, std::vector<std::string>{(folder / "gone.dqx").string()});
 }
 
 // ---- against the simulator -----------------------------------------------------------
