@@ -46,6 +46,8 @@ public:
     // The security setting that lets documents overwrite existing files.
     virtual bool isOverwritingAllowed() const = 0;
     virtual void audit(security::AuditEvent event, const std::vector<std::string>& args) = 0;
+    // The footer of printed pages when printouts carry the user name.
+    virtual std::optional<std::string> printFooter() const { return std::nullopt; }
 };
 
 // The rights word's bits that the application's commands check.

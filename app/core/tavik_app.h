@@ -94,6 +94,7 @@ public:
     bool securityOffOrConnected() const override;
     bool isOverwritingAllowed() const override;
     void audit(security::AuditEvent event, const std::vector<std::string>& args) override;
+    std::optional<std::string> printFooter() const override { return rights_->printFooter(); }
 
 private:
     void startOpcService(AppFrame& frame);

@@ -19,12 +19,14 @@ public:
 
     app::CTavikDoc& doc() { return *doc_; }
     app::DocOperations& ops() { return ops_; }
+    app::Session& session() { return session_; }
 
 Q_SIGNALS:
     void changed();
 
 private:
     std::unique_ptr<app::CTavikDoc> doc_;
+    app::Session& session_;
     app::DocOperations ops_;
 };
 
