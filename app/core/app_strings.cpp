@@ -2,6 +2,7 @@
 #include "app/core/app_strings.h"
 
 #include "app/security/security_strings.h"
+#include "common/config/module_errors.h"
 
 namespace qd40::app {
 
@@ -120,6 +121,90 @@ constexpr strings::Entry kAppEntries[] = {
     {kReadMemNotSecured,
      "The records read could not be saved to the disk, so they were left in the module:\n%1",
      nullptr},
+    {kStopScanning, "Stop Scanning", nullptr},
+    {kStartScanning, "&Start Scanning", nullptr},
+    {kMeasureColumns, "Qd40\tChan.\tValue\tUnit\tDate\tAlarm\tError\t", nullptr},
+    {kBlockNameTitle, "Block Name", nullptr},
+    {kActivateRecording, "Activate Re&cording", nullptr},
+    {kDeactivateRecording, "Deactivate &Recording", nullptr},
+    {kEventColumns, "No.\tDate\tEvent\t", nullptr},
+    {kEventsExportTitle, "Events", nullptr},
+    {kEventsTitle, "Module \"%s\" Abnormal Events", nullptr},
+    {kEventPowerOn, "Power On", nullptr},
+    {kEventPowerOff, "Power Off", nullptr},
+    {kEventInitializing, "Module Initializing", nullptr},
+    {kEventError, "Error", nullptr},
+    {kSelectFileToRecord, "Select file to record", nullptr},
+    {kTextFilesFilter, "Texte Files (*.txt)", nullptr},
+    {kToTextFile, ">> &Text File", nullptr},
+    {kUpdate, "&Update", nullptr},
+    {kWriteFileFailed, "Unable to write the file \"%1\":\n%2", nullptr},
+    {kRelaysTitle, "Module \"%s\" Relays Status and Control", nullptr},
+    {kRelaysNotModbus,
+     "Warning !\nAll relays are not able to be controlled by TAVIK.\n\nTo enable TAVIK to "
+     "control relays, the module configuration must be set to control the relay via MODBUS "
+     "(see QD40|Configure: \"Global\" Tab).",
+     nullptr},
+    {kClosedState, "Closed", nullptr},
+    {kOpenState, "Open", nullptr},
+    {kRelayLabel, "Relay %d", nullptr},
+    {kCloseRelay, "Close", nullptr},
+    {kOpenRelay, "Open", nullptr},
+    {kStatusTitle, "Module \"%s\" Status", nullptr},
+    {kStatusBitFirst + 0, "In ACQUISITION mode (RUN)", nullptr},
+    {kStatusBitFirst + 1, "Waiting for TRIG (WAI)", nullptr},
+    {kStatusBitFirst + 2, "Running an acquisition cycle (ACQ)", nullptr},
+    {kStatusBitFirst + 3, "New measurements available (MEAS)", nullptr},
+    {kStatusBitFirst + 4, "One or several abnormal events signaled (EVT)", nullptr},
+    {kStatusBitFirst + 5, "At least one of the channels is in error (CHER)", nullptr},
+    {kStatusBitFirst + 6, "Error appearance or disappearance over one channel (CHERC)", nullptr},
+    {kStatusBitFirst + 7, "Changing status of alarm 1 over one channel (AL1C)", nullptr},
+    {kStatusBitFirst + 8, "Changing status of alarm 2 over one channel (AL2C)", nullptr},
+    {kStatusBitFirst + 9, "Changing status of alarm 3 over one channel (AL3C)", nullptr},
+    {kStatusBitFirst + 10, "Changing status of alarm 4 over one channel (AL4C)", nullptr},
+    {kStatusBitFirst + 11, "Global Memory Status Report (GMSR)", nullptr},
+    {kStatusBitFirst + 12, "Global alarm 1 (ALG1)", nullptr},
+    {kStatusBitFirst + 13, "Global alarm 2 (ALG2)", nullptr},
+    {kStatusBitFirst + 14, "Remote control via one of the ports (REM)", nullptr},
+    {kStatusBitFirst + 15, "Remote control via the current port (REMP)", nullptr},
+    {kMemRecording, "Recording", nullptr},
+    {kMemFull, "Full", nullptr},
+    {kMemAvailable, "Available for reading", nullptr},
+    {kStatusRun, "&Run", nullptr},
+    {kStatusStop, "&Stop", nullptr},
+    {kStatusTrig, "&Trig", nullptr},
+    {kStatusLocal, "&Local", nullptr},
+    {kStatusRemote, "&Remote", nullptr},
+    {kStatusSeeEvents, "&See", nullptr},
+    {kStatusWordGroup, "Status Word", nullptr},
+    {kMemBlocksGroup, "Memory Blocks", nullptr},
+    {kMemBlockLabel, "Block %d", nullptr},
+    {kEventsGroup, "Abnormal Events", nullptr},
+    {kClockTitle, "Set module \"%s\" internal clock", nullptr},
+    {kModuleTime, "Module Time:", nullptr},
+    {kComputerTime, "Computer Time:", nullptr},
+    {kSynchronize, "Synchronize", nullptr},
+    {kSendTime, "Send", nullptr},
+    {kEnteredTime, "Entered Time to send:", nullptr},
+    {kTimeNotUnderstood,
+     "\"%1\" is not a date and time. Type them as the computer's time is shown.", nullptr},
+    {kMeasuresTitle, "Measurements Display", nullptr},
+    {kScannedChannels, "Scanned Cha&nnels", nullptr},
+    {kChannelsToScanTitle, "Channels to scan Selection", nullptr},
+    {kAllChannels, "&All", nullptr},
+    {kNoChannels, "&None", nullptr},
+    {kOneShot, "&One Shot", nullptr},
+    {kContinuous, "Cont&inuous", nullptr},
+    {kPeriod, "&Period", nullptr},
+    {kArrangeColumns, "&Arrange columns", nullptr},
+    {kRunModules, "&RUN modules", nullptr},
+    {kCurves, "Curves", nullptr},
+    {kBlockNamePrompt, "For recording measurements of module \"%s\"", nullptr},
+    {kNoTimer, "Unable to allocate the timer", nullptr},
+    {kCurvesTitle, "Measurements Curves", nullptr},
+    {kSecondsSuffix, " s", nullptr},
+    {kReading, "Reading", nullptr},
+    {kModuleNotAnswering, "Module \"%1\": %2", nullptr},
 };
 }  // namespace
 
@@ -134,6 +219,11 @@ std::string appText(int id) {
 
 std::string appMessage(int id, const std::vector<std::string>& args) {
     return security::fillPlaceholders(appText(id), args);
+}
+
+std::string moduleErrorAppText(long number) {
+    // The same English texts as the server's table, numbered from 3000.
+    return cfg::moduleErrorText(number, strings::Language::English);
 }
 
 }  // namespace qd40::app

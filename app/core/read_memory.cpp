@@ -5,6 +5,7 @@
 
 #include "app/core/app_strings.h"
 #include "app/core/doc_operations.h"
+#include "app/core/open_for_command.h"
 #include "app/records/records_strings.h"
 #include "common/config/cfg_layout.h"
 #include "common/le_bytes.h"
@@ -33,31 +34,6 @@ std::string firstChars(const std::string& s, size_t n) {
     return s;
 }
 
-// Opens the item's control for the command and closes it at the end when the
-// command opened it.
-class OpenForCommand {
-public:
-    explicit OpenForCommand(ctl::OvixQd40Ctl& c) : c_(c) {
-        int32_t open = 0;
-        c_.get_IsOpen(&open);
-        if (!open) {
-            result_ = c_.Open();
-            opened_ = succeeded(result_);
-        }
-    }
-    ~OpenForCommand() {
-        if (opened_)
-            c_.Close();
-    }
-    OpenForCommand(const OpenForCommand&) = delete;
-    OpenForCommand& operator=(const OpenForCommand&) = delete;
-    HRESULT result() const { return result_; }
-
-private:
-    ctl::OvixQd40Ctl& c_;
-    HRESULT result_ = S_OK;
-    bool opened_ = false;
-};
 }  // namespace
 
 // ---- the dialog ---------------------------------------------------------------------

@@ -1,0 +1,72 @@
+// tavik_live_shots DOCUMENT FOLDER: pictures of the live dialogs on the first
+// module of a document (offscreen, for tools/screenshots): each dialog is
+// filled from the module as the operator would see it, then drawn into
+// FOLDER/<dialog>.png.
+#include <cstdio>
+#include <filesystem>
+
+#include <QApplication>
+#include <QPixmap>
+
+#include "app/core/tavik_doc.h"
+#include "app/ui/events_dialog.h"
+#include "app/ui/qt_prompter.h"
+#include "control/ctl/daemon_factory.h"
+
+namespace {
+
+using namespace qd40;
+
+class Pictures {
+public:
+    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    void take(QWidget& widget, const char* name) {
+        widget.show();
+        QApplication::processEvents();
+        const std::filesystem::path file = folder_ / (std::string(name) + ".png");
+        if (widget.grab().save(QString::fromStdString(file.string()), "PNG")) {
+            std::printf("%s\n", file.c_str());
+        } else {
+            std::fprintf(stderr, "tavik_live_shots: cannot write %s\n", file.c_str());
+            ok_ = false;
+        }
+        widget.hide();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    std::filesystem::path folder_;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tavik_live_shots DOCUMENT FOLDER\n");
+        return 2;
+    }
+    const platform::RegistryStore registry;
+    app::CTavikDoc doc([registry](ctl::CtlContainer* container) {
+        return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
+    });
+    if (const Status st = doc.load(argv[1]); !st || doc.items().empty()) {
+        std::fprintf(stderr, "tavik_live_shots: %s\n",
+                     st ? "the document has no module" : st.error.description.c_str());
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(argv[2], ec);
+    Pictures pictures(argv[2]);
+    ui::QtPrompter prompter("Tavik");
+    app::CTavikItem& item = *doc.items().front();
+    const platform::Locale locale = platform::Locale::fromEnvironment();
+
+    app::live::EventsPresenter events(item, prompter, locale);
+    events.refresh();
+    ui::CVisEvtsDialog eventsDialog(events, prompter);
+    pictures.take(eventsDialog, "live-events");
+
+    return pictures.ok() ? 0 : 1;
+}
