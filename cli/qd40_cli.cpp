@@ -14,6 +14,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -25,6 +26,7 @@
 #include "common/config/code_tables.h"
 #include "common/config/module_errors.h"
 #include "common/le_bytes.h"
+#include "common/module_constants.h"
 #include "common/output_file.h"
 #include "control/ctl/ovixqd40ctl.h"
 #include "platform/strings.h"
@@ -53,6 +55,8 @@ namespace {
 constexpr const char* kStatusBits[16] = {"RUN",   "WAI",  "ACQ",  "MEAS", "EVT",  "CHER",
                                          "CHERC", "AL1C", "AL2C", "AL3C", "AL4C", "GMSR",
                                          "ALG1",  "ALG2", "REM",  "REMP"};
+// The years the module's clock holds (its year is kept from 2000 on).
+constexpr int kClockFirstYear = 2000, kClockLastYear = 2255;
 constexpr uint16_t kRemoteBits = 0xC000;  // REM and REMP: held through this port
 // How often and how far apart remote control is looked at once a MODBUS/TCP
 // connection has closed (the module notices the close on its own time).
@@ -179,7 +183,12 @@ Status loadStateFile(const std::string& path, ctl::CtlState& state) {
     if (Status st = readFile(path, bytes); !st)
         return st;
     state = ctl::CtlState::defaults();
-    if (Status st = ctl::loadFromStream(bytes, state); !st)
+    size_t used = 0;
+    Status st = ctl::loadFromStream(bytes, state, &used);
+    if (st && used < bytes.size())
+        st = Status::failure(
+            E_FAIL, format("%zu bytes follow the configuration's end", bytes.size() - used));
+    if (!st)
         return Status::failure(
             st.hr,
             path + ": not a saved module configuration" +
@@ -206,10 +215,13 @@ class Args {
 public:
     explicit Args(std::vector<std::string> words) : words_(std::move(words)) {}
 
+    // A repeated flag is left among the words, for positionals() to refuse.
     bool flag(const std::string& name) {
         for (size_t i = 0; i < words_.size(); ++i)
             if (words_[i] == name) {
                 words_.erase(words_.begin() + ptrdiff_t(i));
+                if (std::find(words_.begin(), words_.end(), name) != words_.end())
+                    repeated_ = name;
                 return true;
             }
         return false;
@@ -219,15 +231,19 @@ public:
             if (words_[i] == name) {
                 if (i + 1 >= words_.size())
                     return usage(name + " needs a value");
+                if (value)
+                    return usage(name + " given twice");
                 value = words_[i + 1];
                 words_.erase(words_.begin() + ptrdiff_t(i), words_.begin() + ptrdiff_t(i) + 2);
-                return Status::ok();
+                --i;
             }
         return Status::ok();
     }
     // The remaining words, once every option has been taken: exactly min..max of them.
     Status positionals(size_t min, size_t max, const std::string& command,
                        std::vector<std::string>& out) {
+        if (!repeated_.empty())
+            return usage(repeated_ + " given twice");
         for (const std::string& w : words_)
             if (w.size() > 1 && w[0] == '-' && !parseInteger(w))
                 return usage("unknown option '" + w + "' for " + command + " (see qd40 " + command +
@@ -243,6 +259,7 @@ public:
 
 private:
     std::vector<std::string> words_;
+    std::string repeated_;
 };
 
 // One run: the connection, the control once opened, the output.
@@ -421,6 +438,14 @@ Status cmdStatus(Session& s, Args& a) {
         return st;
     const uint16_t w = static_cast<uint16_t>(word);
     std::string line = format("0x%04X", w);
+    if (w == 0) {
+        // Nothing set: the bits are named all the same, so the line says
+        // what was looked at.
+        line += " (none of";
+        for (const char* name : kStatusBits)
+            line += std::string(" ") + name;
+        line += ")";
+    }
     for (int bit = 0; bit < 16; ++bit)
         if (w & (1u << bit))
             line += std::string(" ") + kStatusBits[bit];
@@ -561,6 +586,11 @@ Status cmdClockSet(Session& s, Args& a) {
     const auto dt = parseDateTime(text);
     if (!dt)
         return usage("invalid date '" + text + "': expected \"YYYY-MM-DD HH:MM:SS\"");
+    if (dt->year < kClockFirstYear || dt->year > kClockLastYear)
+        return usage(
+            format("invalid date '%s': the module's clock runs from %d-01-01 to "
+                   "%d-12-31",
+                   text.c_str(), kClockFirstYear, kClockLastYear));
     return sendDate(s, *dt);
 }
 
@@ -817,7 +847,7 @@ Status cmdMemRead(Session& s, Args& a) {
     if (clear && read > 0)
         if (st = s.call(c.MemRemove(block, read)); !st)
             return st;
-    s.out() << read << " records read\n";
+    s.out() << read << (read == 1 ? " record read\n" : " records read\n");
     return Status::ok();
 }
 
@@ -870,7 +900,7 @@ Status cmdEvents(Session& s, Args& a) {
     if (!st)
         return st;
     read = uint16_t(std::min<size_t>(read, events.data.size() / 8));
-    std::string text = format("%u events\n", read);
+    std::string text = format("%u event%s\n", unsigned(read), read == 1 ? "" : "s");
     for (size_t i = 0; i < read; ++i) {
         const size_t off = 8 * i;
         const DateTime dt = fromSeconds2000(le::u32(events.data, off));
@@ -1183,8 +1213,18 @@ std::string commandHelp(const Command& c) {
 }
 
 // Takes the connection options out of the command line.
+// "9600, 19200, 38400, 57600 or 115200".
+std::string rateList() {
+    std::string text;
+    const auto& rates = module::kBaudRates;
+    for (size_t i = 0; i < rates.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == rates.size() ? " or " : ", ") + std::to_string(rates[i]);
+    return text;
+}
+
 Status takeConnection(std::vector<std::string>& words, Connection& conn) {
     std::vector<std::string> rest;
+    std::set<std::string> given;
     bool hostGiven = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
@@ -1195,11 +1235,15 @@ Status takeConnection(std::vector<std::string>& words, Connection& conn) {
             continue;
         }
         if (w == "--server-params") {
+            if (conn.serverParams)
+                return usage(w + " given twice");
             conn.serverParams = true;
             continue;
         }
         if (i + 1 >= words.size())
             return usage(w + " needs a value");
+        if (!given.insert(w).second)
+            return usage(w + " given twice");
         const std::string& v = words[++i];
         if (w == "--tcp") {
             conn.tcp = true;
@@ -1214,14 +1258,21 @@ Status takeConnection(std::vector<std::string>& words, Connection& conn) {
                         return usage("invalid --tcp '" + v + "': expected HOST[:PORT]");
                     port = v.substr(close + 2);
                 }
-            } else if (const auto colon = v.rfind(':'); colon != std::string::npos) {
+            } else if (const auto colon = v.rfind(':');
+                       colon != std::string::npos && v.find(':') == colon) {
                 conn.host = v.substr(0, colon);
                 port = v.substr(colon + 1);
+                if (port.empty())
+                    return usage("invalid --tcp '" + v + "': a port number must follow ':'");
             } else {
+                // A name, an IPv4 address, or an IPv6 address (more than one
+                // ':'; with a port it goes in brackets: [::1]:502).
                 conn.host = v;
             }
             if (conn.host.empty())
                 return usage("invalid --tcp '" + v + "': expected HOST[:PORT]");
+            if (v[0] == '[' && v.back() == ':')
+                return usage("invalid --tcp '" + v + "': a port number must follow ':'");
             if (!port.empty())
                 if (Status st = parseNumberAs(port, 1, 65535, "TCP port", conn.tcpPort); !st)
                     return st;
@@ -1233,10 +1284,11 @@ Status takeConnection(std::vector<std::string>& words, Connection& conn) {
             conn.serverHost = v;
             hostGiven = true;
         } else if (w == "--baud") {
-            int32_t baud = 0;
-            if (Status st = parseNumberAs(v, 1, INT32_MAX, "--baud", baud); !st)
-                return st;
-            conn.baud = baud;
+            const auto rate = parseInteger(v);
+            const auto& rates = module::kBaudRates;
+            if (!rate || std::find(rates.begin(), rates.end(), *rate) == rates.end())
+                return usage("invalid --baud '" + v + "': expected " + rateList());
+            conn.baud = int32_t(*rate);
         } else if (w == "--serial-mode") {
             if (v == "std")
                 conn.serialMode = 0;
@@ -1335,8 +1387,16 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (st && words.empty())
         st = usage("no command given (see qd40 --help)");
-    if (st && !command)
-        st = usage("unknown command '" + words[0] + "' (see qd40 --help)");
+    if (st && !command) {
+        // A group name alone ("qd40 clock") names the commands of the group.
+        std::string group;
+        for (const Command& c : kCommands)
+            if (std::string(c.name).rfind(words[0] + " ", 0) == 0)
+                group += (group.empty() ? "" : ", ") + std::string(c.name);
+        st = group.empty() ? usage("unknown command '" + words[0] + "' (see qd40 --help)")
+                           : usage("'" + words[0] + "' needs a command: " + group + " (see qd40 " +
+                                   words[0] + " --help)");
+    }
 
     if (st) {
         Session session(context, out, conn);

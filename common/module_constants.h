@@ -1,6 +1,7 @@
 // Constants of the Qd40 module protocol shared by the server, the control and
 // the simulator.
 #pragma once
+#include <array>
 #include <cstdint>
 
 namespace qd40::module {
@@ -22,6 +23,9 @@ inline constexpr int kFirstSerialAddress = 1;
 inline constexpr int kLastSerialAddress = 247;
 inline constexpr const char* kSerialAddressRule =
     "0 broadcasts to every module of the line and 248 to 255 are reserved (use 1 to 247)";
+
+// The baud rates a serial line of modules runs at.
+inline constexpr std::array<uint32_t, 5> kBaudRates{9600, 19200, 38400, 57600, 115200};
 
 inline constexpr int kChannelCount = 30;
 inline constexpr int kMemoryBlockCount = 10;

@@ -254,6 +254,9 @@ int daemonMain(int argc, char** argv) {
                 return 1;
             }
             return 0;
+        case CommandLine::Action::Help:
+            std::fputs(kDaemonUsage, stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         case CommandLine::Action::Invalid:
             say(cl.error);
             return 1;

@@ -1,6 +1,9 @@
 #include "server/port_settings.h"
 
+#include <algorithm>
 #include <optional>
+
+#include "common/module_constants.h"
 
 namespace qd40::server {
 
@@ -12,7 +15,8 @@ PortSettingsTable::PortSettingsTable() {
 }
 
 bool PortSettingsTable::validBaudRate(uint32_t rate) {
-    return rate == 9600 || rate == 19200 || rate == 38400 || rate == 57600 || rate == 115200;
+    return std::find(module::kBaudRates.begin(), module::kBaudRates.end(), rate) !=
+           module::kBaudRates.end();
 }
 
 std::string PortSettingsTable::defaultDevice(int port) {

@@ -27,10 +27,21 @@ bool removeKey(platform::RegistryStore& store, const std::string& key) {
 
 }  // namespace
 
+const char* const kDaemonUsage =
+    "usage: ovixqd40svr [-Lock] [-Listen ADDR[:PORT]]   serve Qd40 objects (started on demand)\n"
+    "       ovixqd40svr -RegServer | -UnregServer       register or remove the Qd40 class\n"
+    "       ovixqd40svr -Port N=PATH                    COM N (1 to 8) stands for device PATH\n"
+    "  -Lock            never end by itself (otherwise it ends 5 s after its last client)\n"
+    "  -Listen ADDR[:PORT]  also serve remote clients over TCP (default port 47040)\n";
+
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h" || arg == "/?" || arg == "-?") {
+            cl.action = CommandLine::Action::Help;
+            return cl;
+        }
         if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/'))
             continue;
         const std::string token = lower(arg.substr(1));

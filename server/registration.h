@@ -9,8 +9,11 @@
 
 namespace qd40::server {
 
+// What ovixqd40svr --help prints.
+extern const char* const kDaemonUsage;
+
 struct CommandLine {
-    enum class Action { Serve, Register, Unregister, SetPortDevice, Invalid };
+    enum class Action { Serve, Register, Unregister, SetPortDevice, Help, Invalid };
     Action action = Action::Serve;
     bool lock = false;
     bool embedding = false;
@@ -22,6 +25,7 @@ struct CommandLine {
 
 // Tokens begin with "-" or "/" and are compared without regard to case; the
 // first RegServer or UnregServer decides and nothing after it is looked at.
+// --help, -h or /? asks for the usage instead of a daemon.
 // Other tokens are ignored, except the operands of -Listen and -Port.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 

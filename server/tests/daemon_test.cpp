@@ -46,6 +46,8 @@ TEST(DaemonCommandLine, TokensAreReadAsTheServerReadsThem) {
         {{"-Port", "3=/dev/ttyUSB0"}, A::SetPortDevice, false},
         {{"-Port", "9=/dev/ttyUSB0"}, A::Invalid, false},
         {{"-Listen"}, A::Invalid, false},
+        {{"-Lock", "--help"}, A::Help, true},
+        {{"-h"}, A::Help, false},
     };
     for (const auto& c : cases) {
         const CommandLine cl = parseCommandLine(c.args);
@@ -55,6 +57,13 @@ TEST(DaemonCommandLine, TokensAreReadAsTheServerReadsThem) {
     const CommandLine port = parseCommandLine({"-port", "3=/dev/ttyUSB0"});
     EXPECT_EQ(port.port, 3);
     EXPECT_EQ(port.device, "/dev/ttyUSB0");
+}
+
+TEST(DaemonProcess, HelpPrintsTheUsageAndStartsNoDaemon) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    EXPECT_EQ(svr.run({"--help"}, 3000), 0) << "a daemon would still be running";
+    EXPECT_EQ(svr.daemonPid(), -1) << "no daemon was started";
 }
 
 TEST(DaemonProcess, RegistersAndUnregistersItsClass) {
