@@ -40,6 +40,8 @@ bool GraphModel::fill(const CExplBloc& block, IWaitDialog* dialog) {
         c.number = static_cast<int>(curves_.size());
         c.module = cfg::ansiToUtf8(block.moduleMnemonicAnsi());
         c.name = cfg::ansiToUtf8(block.channelMnemonicAnsi(ch));
+        if (c.name.empty())
+            c.name = strings::formatText(recordsText(IDS_CHANNEL_DEFAULT_NAME), ch);
         c.unit = cfg::ansiToUtf8(block.channelUnitAnsi(ch));
         c.color = curveColor(c.number);
         curveOf[size_t(ch)] = c.number;
@@ -50,7 +52,7 @@ bool GraphModel::fill(const CExplBloc& block, IWaitDialog* dialog) {
 
     const size_t count = block.records.size();
     if (dialog) {
-        dialog->create(IDS_GRAPH_PREPARATION);
+        dialog->create(IDS_GRAPH_PREPARATION_TITLE);
         dialog->setRange(0, int64_t(count));
     }
     const size_t first = block.firstDateRecord();

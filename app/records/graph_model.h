@@ -12,12 +12,11 @@
 
 #include "app/records/expl_bloc.h"
 #include "app/records/graph_decimator.h"
+#include "app/records/records_strings.h"
 #include "app/records/wait_progress.h"
 
 namespace qd40::records {
 
-// Title of the preparation's progress dialog.
-inline constexpr int IDS_GRAPH_PREPARATION = 351;
 
 struct GraphCurve {
     int channel = 0;                 // 1..30

@@ -3,10 +3,16 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 
 #include "app/core/app_strings.h"
 #include "app/ui/comm_dialog.h"
+#include "app/ui/doc_window.h"
+#include "app/ui/explorer_window.h"
+#include "app/ui/graph/graph_view.h"
+#include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/three_buttons_dialog.h"
 
@@ -47,6 +53,26 @@ bool save(QWidget& widget, const std::filesystem::path& file) {
     }
     std::printf("%s\n", file.c_str());
     return true;
+}
+
+// The graph of the demonstration block, maximised in the main window.
+bool saveGraph(ui::MainFrame& frame, const std::filesystem::path& folder) {
+    for (QMdiSubWindow* w : frame.mdiArea()->subWindowList())
+        if (qobject_cast<ui::ExplorerWindow*>(w->widget()))
+            frame.mdiArea()->setActiveSubWindow(w);
+    QAction* command = frame.action(app::views::Command::GraphView);
+    if (!command || !command->isEnabled()) {
+        std::fprintf(stderr, "screenshots: no record block to draw\n");
+        return false;
+    }
+    command->trigger();
+    if (QMdiSubWindow* sub = frame.mdiArea()->activeSubWindow())
+        sub->showMaximized();
+    QApplication::processEvents();
+    if (auto* graph = qobject_cast<ui::GraphWindow*>(frame.activeWindow()))
+        graph->view().refresh();  // the columns follow the plot's final width
+    QApplication::processEvents();
+    return save(frame, folder / "graph.png");
 }
 
 }  // namespace
@@ -95,7 +121,13 @@ bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
     serial.mbAddr = 3;
     ui::CCommDialog onSerial(serial, caption, &frame);
     ok = save(onSerial, folder / "comm-dialog-serial.png") && ok;
-    return ok;
+    if (ui::DocWindow* w = frame.activeWindow())
+        ok = ui::opcScreenshots(w->document().doc(), &frame,
+                                [&](QWidget& dialog, const std::string& name) {
+                                    return save(dialog, folder / name);
+                                }) &&
+             ok;
+    return saveGraph(frame, folder) && ok;
 }
 
 }  // namespace qd40::tavik

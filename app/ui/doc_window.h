@@ -37,16 +37,22 @@ private:
     std::function<bool(DocWindow&)> guard_;
 };
 
-// The graph of a record block; it shows nothing yet.
+// The graph of a record block. The curves keep their own copy of the
+// block's points, so the window stays valid when the block is deleted.
+class GraphView;
 class GraphWindow : public DocWindow {
     Q_OBJECT
 public:
-    GraphWindow(DocumentHandle& doc, const records::CExplBloc* block, QWidget* parent = nullptr)
-        : DocWindow(doc, Kind::Graph, parent), block_(block) {}
-    const records::CExplBloc* block() const { return block_; }
+    GraphWindow(DocumentHandle& doc, const records::CExplBloc* block, QWidget* parent = nullptr);
+    GraphView& view() const { return *view_; }
+    const QString& blockName() const { return blockName_; }
 
 private:
-    const records::CExplBloc* block_;
+    // Prints the graph with the right to print, after the print dialog.
+    void print();
+
+    GraphView* view_;
+    QString blockName_;
 };
 
 }  // namespace qd40::ui

@@ -54,6 +54,7 @@ TEST(GraphModelTest, FillingRules) {
     EXPECT_EQ(c1.channel, 1);
     EXPECT_EQ(c3.channel, 3);
     EXPECT_EQ(c3.number, 1);
+    EXPECT_EQ(c3.name, "Chan.03") << "the default name of a channel without mnemonic";
     EXPECT_NE(c1.color, c3.color);
     const double first = kDay + 10 * kSecond;
     const double ms = 1.0 / 86400000.0;
@@ -64,7 +65,7 @@ TEST(GraphModelTest, FillingRules) {
     EXPECT_EQ(c1.points->y(), (std::vector<float>{1.5f, 2.5f, 4.0f}));
     ASSERT_EQ(c3.points->size(), 2u);
     EXPECT_EQ(c3.points->y(), (std::vector<float>{-1.0f, 8.0f})) << "an error at the default value";
-    EXPECT_EQ(wait.titleId(), IDS_GRAPH_PREPARATION);
+    EXPECT_EQ(wait.titleId(), IDS_GRAPH_PREPARATION_TITLE);
     EXPECT_FALSE(wait.isOpen());
 
     // X over the longest curve, Y1 over both curves with a margin.

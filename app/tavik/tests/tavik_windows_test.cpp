@@ -1,6 +1,7 @@
 // The main window on a demonstration document, offscreen: the wiring of the
 // windows that opening a document creates, of the module selection to the
 // channel list and the commands, and of the modified mark. Waits are bounded.
+#include <bit>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "app/core/opc/opc_toolkit.h"
 #include "app/core/tavik_app.h"
 #include "app/core/tests/doc_test_support.h"
+#include "app/ui/graph/graph_view.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/tests/qt_app_fixture.h"
 
@@ -147,7 +149,11 @@ TEST_F(TavikWindows, CommandsFollowTheSelectionAndTheTitleMarksChanges) {
     frame_->action(Command::GraphView)->trigger();
     auto* graph = qobject_cast<ui::GraphWindow*>(frame_->activeWindow());
     ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graph->block(), program->document().doc().blocks().front().get());
+    const records::CExplBloc& block = *program->document().doc().blocks().front();
+    EXPECT_EQ(graph->blockName().toStdString(), block.name);
+    EXPECT_EQ(graph->view().model().curves().size(),
+              size_t(std::popcount(block.storedChannelMask())))
+        << "one curve per stored channel";
 }
 
 TEST_F(TavikWindows, RenamingAModuleInTheTreeSetsItsMnemonic) {
