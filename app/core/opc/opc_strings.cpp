@@ -42,6 +42,11 @@ constexpr strings::Entry kEntries[] = {
     {kUnknownDocument, "???", nullptr},
     {kMilliseconds, " ms", nullptr},
     {kSeconds, " s", nullptr},
+    {kOpcMenu, "&OPC Server", nullptr},
+    {kServiceParamsItem, "Service &Parameters...", nullptr},
+    {kServiceDocumentsItem, "Service &Documents...", nullptr},
+    {kCmdServiceDocuments, "List documents declared for OPC Service", nullptr},
+    {kCmdServiceParams, "Define OPC Service Parameters for the active document", nullptr},
 };
 constexpr strings::StringTable kTable{kEntries};
 }  // namespace

@@ -37,6 +37,12 @@ inline constexpr int kDeleteButton = 9108;
 inline constexpr int kUnknownDocument = 9109;
 inline constexpr int kMilliseconds = 9110;
 inline constexpr int kSeconds = 9111;
+inline constexpr int kOpcMenu = 9112;
+inline constexpr int kServiceParamsItem = 9113;
+inline constexpr int kServiceDocumentsItem = 9114;
+// The commands and their prompts.
+inline constexpr int kCmdServiceDocuments = 32848;
+inline constexpr int kCmdServiceParams = 32849;
 }  // namespace text
 
 const strings::StringTable& opcStrings();
