@@ -240,6 +240,34 @@ TEST(EndToEndLines, ASilentModuleHoldsUpOnlyItsOwnLine) {
     EXPECT_EQ(silentCall.get(), transport::kErrTimeout);
 }
 
+// Clients of one line take turns on it, a whole call at a time: two clients
+// reading the same block at once each get every record, in order, as one
+// client alone gets them.
+TEST(EndToEndLines, ClientsOfOneLineTakeTurnsAWholeCallAtATime) {
+    ServerProcess svr;
+    ASSERT_TRUE(svr.ok()) << svr.error();
+    SimProcess::Options o;
+    o.args = {"--preload", "1:2000"};
+    SimProcess sim(o);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto readAll = [&](Variant& records) {
+        auto q = newClient();  // a client is used on the thread that made it
+        int32_t err = 0;
+        uint32_t got = 0;
+        if (!q || failed(q->OpenComm(sim.tcpAddress(), sim.tcpPort(), &err)))
+            return E_FAIL;
+        return q->GetMemRecords(1, 1, 1, 2000, 0, &got, &records, &err);
+    };
+    Variant alone, first, second;
+    ASSERT_EQ(readAll(alone), S_OK);
+    ASSERT_EQ(alone.data.size(), 2000u * 8);
+    auto other = std::async(std::launch::async, [&] { return readAll(second); });
+    EXPECT_EQ(readAll(first), S_OK);
+    EXPECT_EQ(other.get(), S_OK);
+    EXPECT_EQ(first.data, alone.data);
+    EXPECT_EQ(second.data, alone.data);
+}
+
 // Every other method against the module, under remote control, with the
 // values it reads back.
 TEST_F(EndToEnd, EveryOtherMethodReachesTheModule) {
