@@ -4,10 +4,12 @@
 #include <QDateTime>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/core/views/document_rules.h"
 #include "app/ui/graph/graph_view.h"
+#include "app/ui/wait_dialog.h"
 
 namespace qd40::ui {
 
@@ -43,7 +45,10 @@ GraphWindow::GraphWindow(DocumentHandle& doc, const records::CExplBloc* block, Q
     layout->addWidget(view_);
     if (block) {
         blockName_ = QString::fromStdString(block->name);
-        view_->setBlock(*block, nullptr);
+        CWaitDialog wait(parent ? parent->window() : nullptr);
+        // A cancelled preparation closes the window once it is shown.
+        if (!view_->setBlock(*block, &wait))
+            QTimer::singleShot(0, this, [this] { close(); });
     }
     connect(view_, &GraphView::printRequested, this, &GraphWindow::print);
 }
