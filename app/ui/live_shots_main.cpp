@@ -11,6 +11,8 @@
 #include "app/core/tavik_doc.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/qt_prompter.h"
+#include "app/ui/relays_dialog.h"
+#include "app/ui/status_dialog.h"
 #include "control/ctl/daemon_factory.h"
 
 namespace {
@@ -39,6 +41,15 @@ private:
     bool ok_ = true;
 };
 
+// Every right, no audit trail: the pictures change nothing that is recorded.
+class PictureSession : public app::Session {
+public:
+    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
+    bool securityOffOrConnected() const override { return true; }
+    bool isOverwritingAllowed() const override { return false; }
+    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +71,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(argv[2], ec);
     Pictures pictures(argv[2]);
     ui::QtPrompter prompter("Tavik");
+    PictureSession session;
     app::CTavikItem& item = *doc.items().front();
     const platform::Locale locale = platform::Locale::fromEnvironment();
 
@@ -67,6 +79,16 @@ int main(int argc, char** argv) {
     events.refresh();
     ui::CVisEvtsDialog eventsDialog(events, prompter);
     pictures.take(eventsDialog, "live-events");
+
+    app::live::RelaysPresenter relays(item, prompter);
+    relays.update();
+    ui::CRelaysDialog relaysDialog(relays);
+    pictures.take(relaysDialog, "live-relays");
+
+    app::live::StatusPresenter status(item, prompter, session);
+    status.update();
+    ui::CStatusDialog statusDialog(status);
+    pictures.take(statusDialog, "live-status");
 
     return pictures.ok() ? 0 : 1;
 }

@@ -1,11 +1,15 @@
 // The live dialogs offscreen on a simulated module: what their buttons and
 // timers call, and what they show of their presenters.
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "app/core/live/tests/live_fixture.h"
 #include "app/ui/events_dialog.h"
+#include "app/ui/relays_dialog.h"
+#include "app/ui/status_dialog.h"
 #include "qt_app_fixture.h"
 
 namespace qd40::ui {
@@ -47,6 +51,46 @@ TEST_F(LiveDialogs, EventsUpdateAndExport) {
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll().toStdString(), presenter.exportText());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LiveDialogs, RelaysButtonsSwitchTheRelayAndFollowItsState) {
+    start();
+    configureRelays(true, true, true);
+    app::live::RelaysPresenter presenter(item(), prompter);
+    CRelaysDialog dialog(presenter);
+    auto* close1 = child<QPushButton>(dialog, "close1");
+    auto* open1 = child<QPushButton>(dialog, "open1");
+    auto* status1 = child<QLabel>(dialog, "status1");
+    ASSERT_TRUE(close1 && open1 && status1);
+    EXPECT_FALSE(close1->isEnabled()) << "unknown before the first reading";
+    child<QPushButton>(dialog, "update")->click();
+    EXPECT_EQ(status1->text(), "Open");
+    ASSERT_TRUE(close1->isEnabled());
+    EXPECT_FALSE(open1->isEnabled());
+    close1->click();
+    EXPECT_EQ(status1->text(), "Closed");
+    EXPECT_FALSE(close1->isEnabled());
+    EXPECT_TRUE(open1->isEnabled());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LiveDialogs, StatusCommandsFollowTheRightsAndSeeOpensTheEvents) {
+    start();
+    session.rights &= ~(1u << app::right::kStop);
+    app::live::StatusPresenter presenter(item(), prompter, session);
+    CStatusDialog dialog(presenter);
+    int seen = 0;
+    dialog.seeEvents = [&] { ++seen; };
+    EXPECT_FALSE(child<QPushButton>(dialog, "stop")->isEnabled());
+    auto* run = child<QPushButton>(dialog, "run");
+    auto* running = child<QCheckBox>(dialog, "bit0");
+    ASSERT_TRUE(run && running);
+    ASSERT_TRUE(run->isEnabled());
+    run->click();
+    EXPECT_TRUE(running->isChecked());
+    child<QPushButton>(dialog, "see")->click();
+    EXPECT_EQ(seen, 1);
     EXPECT_TRUE(prompter.shown.empty());
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/core/open_for_command.h"
 #include "app/core/tests/doc_test_support.h"
+#include "common/config/cfg_layout.h"
 #include "control/ctl/daemon_factory.h"
 #include "server/port_settings.h"
 #include "testing/server_process.h"
@@ -47,6 +48,19 @@ protected:
         OpenForCommand open(item(i).control());
         ASSERT_EQ(open.result(), S_OK) << item(i).control().lastError().description;
         ASSERT_EQ(item(i).control().Run(), S_OK) << item(i).control().lastError().description;
+    }
+    // Gives item i a configuration whose relays are driven over MODBUS or by
+    // the global alarms, and sends it to the module when asked.
+    void configureRelays(bool relay1, bool relay2, bool send, size_t i = 0) {
+        ctl::OvixQd40Ctl& c = item(i).control();
+        cfg::FullCfgData full = c.state().cfg;
+        cfg::FullCfgView(full).setRelayModbus(1, relay1);
+        cfg::FullCfgView(full).setRelayModbus(2, relay2);
+        ASSERT_EQ(c.put_Cfg(cfg::packBlob(full)), S_OK);
+        if (!send)
+            return;
+        OpenForCommand open(c);
+        ASSERT_EQ(c.SendCfg(), S_OK) << c.lastError().description;
     }
     bool isOpen(size_t i = 0) {
         int32_t open = 0;
