@@ -13,6 +13,7 @@
 #include "app/tavik/screenshots.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/qt_prompter.h"
+#include "app/ui/records_commands.h"
 #include "control/ctl/daemon_factory.h"
 #include "tavik_version.h"
 
@@ -70,6 +71,11 @@ int main(int argc, char** argv) {
     };
     frameConfig.locale = platform::Locale::fromEnvironment();
     ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
+    // The records commands; recovery copies of documents never saved go to the data folder.
+    ui::RecordsFrameCommands recordsCommands(frame, tavik, prompter,
+                                             platform::Locale::fromEnvironment(),
+                                             standardFolder(QStandardPaths::AppDataLocation));
+    recordsCommands.addMenus();
 
     if (!tavik.start(args, frame))
         return 0;

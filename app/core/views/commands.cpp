@@ -55,6 +55,8 @@ bool commandEnabled(Command command, const CommandContext& c) {
         case Command::ReadProgram:
         case Command::ReadName:
             return connected && has(right::kReadProgram);
+        case Command::ReadMemory:
+            return connected && has(right::kReadMemory);
         case Command::Run:
             return connected && has(right::kRun);
         case Command::Stop:

@@ -29,6 +29,7 @@ enum class Command {
     Transmit,
     ReadProgram,
     ReadName,
+    ReadMemory,
     Run,
     Stop,
     ForceRemote,

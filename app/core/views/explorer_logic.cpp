@@ -32,26 +32,26 @@ constexpr char kClipboardMagic[] = "TAVIKEXPL1";
 
 // ---- the tree --------------------------------------------------------------------------
 
-NodeKind nodeKind(uint64_t data) {
+ExplorerNode nodeKind(uint64_t data) {
     if (data == kRootData)
-        return NodeKind::Root;
+        return ExplorerNode::Root;
     if (data == kNewBlockData)
-        return NodeKind::NewBlock;
+        return ExplorerNode::NewBlock;
     if (data > kBlockDataFloor)
-        return NodeKind::Block;
-    return NodeKind::None;
+        return ExplorerNode::Block;
+    return ExplorerNode::None;
 }
 
-TreeAction treeAction(TreeKey key, NodeKind node, bool hasChildren) {
+TreeAction treeAction(TreeKey key, ExplorerNode node, bool hasChildren) {
     switch (key) {
         case TreeKey::Delete:
             return TreeAction::Erase;
         case TreeKey::Enter:
             if (hasChildren)
                 return TreeAction::Toggle;
-            if (node == NodeKind::NewBlock)
+            if (node == ExplorerNode::NewBlock)
                 return TreeAction::AddNewItem;
-            if (node == NodeKind::Block)
+            if (node == ExplorerNode::Block)
                 return TreeAction::Properties;
             return TreeAction::Toggle;
         case TreeKey::Other:

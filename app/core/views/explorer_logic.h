@@ -29,13 +29,13 @@ namespace qd40::app::views {
 inline constexpr uint32_t kRootData = 101;
 inline constexpr uint32_t kNewBlockData = 201;
 inline constexpr uint32_t kBlockDataFloor = 400;
-enum class NodeKind { None, Root, NewBlock, Block };
-NodeKind nodeKind(uint64_t itemData);
+enum class ExplorerNode { None, Root, NewBlock, Block };
+ExplorerNode nodeKind(uint64_t itemData);
 
 enum class TreeKey { Enter, Delete, Other };
 enum class TreeAction { None, Toggle, AddNewItem, Properties, Erase };
 // What a key (a double click acts as Enter) does on a node.
-TreeAction treeAction(TreeKey key, NodeKind node, bool hasChildren);
+TreeAction treeAction(TreeKey key, ExplorerNode node, bool hasChildren);
 // Where the context menu opens: at the cursor, or from the keyboard 5 pixels
 // inside the selected node's top left corner.
 QPoint contextMenuPoint(bool fromKeyboard, QPoint cursor, QRect selectedNode);

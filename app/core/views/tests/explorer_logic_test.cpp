@@ -85,25 +85,25 @@ protected:
 TEST(ExplorerTree, KeysAndMenuPlacement) {
     struct Row {
         TreeKey key;
-        NodeKind node;
+        ExplorerNode node;
         bool children;
         TreeAction action;
     } rows[] = {
-        {TreeKey::Enter, NodeKind::Root, true, TreeAction::Toggle},
-        {TreeKey::Enter, NodeKind::Root, false, TreeAction::Toggle},
-        {TreeKey::Enter, NodeKind::NewBlock, false, TreeAction::AddNewItem},
-        {TreeKey::Enter, NodeKind::Block, false, TreeAction::Properties},
-        {TreeKey::Delete, NodeKind::Root, true, TreeAction::Erase},
-        {TreeKey::Delete, NodeKind::Block, false, TreeAction::Erase},
-        {TreeKey::Other, NodeKind::Block, false, TreeAction::None},
+        {TreeKey::Enter, ExplorerNode::Root, true, TreeAction::Toggle},
+        {TreeKey::Enter, ExplorerNode::Root, false, TreeAction::Toggle},
+        {TreeKey::Enter, ExplorerNode::NewBlock, false, TreeAction::AddNewItem},
+        {TreeKey::Enter, ExplorerNode::Block, false, TreeAction::Properties},
+        {TreeKey::Delete, ExplorerNode::Root, true, TreeAction::Erase},
+        {TreeKey::Delete, ExplorerNode::Block, false, TreeAction::Erase},
+        {TreeKey::Other, ExplorerNode::Block, false, TreeAction::None},
     };
     for (const Row& r : rows)
         EXPECT_EQ(treeAction(r.key, r.node, r.children), r.action)
             << int(r.key) << " on " << int(r.node);
-    EXPECT_EQ(nodeKind(101), NodeKind::Root);
-    EXPECT_EQ(nodeKind(201), NodeKind::NewBlock);
-    EXPECT_EQ(nodeKind(400), NodeKind::None);
-    EXPECT_EQ(nodeKind(0x7f001000), NodeKind::Block);
+    EXPECT_EQ(nodeKind(101), ExplorerNode::Root);
+    EXPECT_EQ(nodeKind(201), ExplorerNode::NewBlock);
+    EXPECT_EQ(nodeKind(400), ExplorerNode::None);
+    EXPECT_EQ(nodeKind(0x7f001000), ExplorerNode::Block);
     EXPECT_EQ(contextMenuPoint(false, {30, 40}, {10, 20, 50, 16}), QPoint(30, 40));
     EXPECT_EQ(contextMenuPoint(true, {30, 40}, {10, 20, 50, 16}), QPoint(15, 25));
 }
