@@ -8,12 +8,13 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-#include "app/core/opc/opc_toolkit.h"
+#include "app/core/opc/opc_service.h"
+#include "app/core/opc/sidecar_toolkit.h"
 #include "app/core/tavik_app.h"
 #include "app/tavik/screenshots.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
-#include "app/ui/records_commands.h"
 #include "control/ctl/daemon_factory.h"
 #include "tavik_version.h"
 
@@ -58,7 +59,13 @@ int main(int argc, char** argv) {
     const platform::RegistryStore registry = config.registry;
 
     ui::QtPrompter prompter(config.productName);
-    app::opc::NullOpcToolkit opc(registry);
+    // The OPC UA publication; its certificates live in the application's data folder.
+    app::opc::SidecarOptions opcOptions = app::opc::sidecarOptionsFromSettings(registry);
+    opcOptions.pkiFolder = standardFolder(QStandardPaths::AppDataLocation) / "opc-pki";
+    app::opc::SidecarOpcToolkit opc(registry, opcOptions);
+    opc.setProblemReporter([&prompter](const std::string& text) {
+        prompter.message(text, security::Buttons::Ok, security::Icon::Exclamation);
+    });
     security::SystemClock clock;
     app::CTavikApp tavik(config, prompter, opc, clock);
 
@@ -70,16 +77,30 @@ int main(int argc, char** argv) {
         return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
     };
     frameConfig.locale = platform::Locale::fromEnvironment();
+    // The documents' OPC services end before their documents: made after the
+    // main window, released before it.
+    std::unique_ptr<app::opc::OpcServices> opcServices;
+    frameConfig.documentClosing = [&opcServices](app::CTavikDoc& doc) {
+        if (opcServices)
+            opcServices->remove(doc);
+    };
+    frameConfig.inOpcService = [&opcServices](const app::CTavikDoc& doc) {
+        return opcServices && opcServices->inService(doc);
+    };
+    const app::CTavikDoc::ControlFactory controlFactory = frameConfig.controlFactory;
     ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
-    // The records commands; recovery copies of documents never saved go to the data folder.
-    ui::RecordsFrameCommands recordsCommands(frame, tavik, prompter,
-                                             platform::Locale::fromEnvironment(),
-                                             standardFolder(QStandardPaths::AppDataLocation));
-    recordsCommands.addMenus();
+    opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
+    ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
+    opcCommands.addMenu();
+    ui::OpcAppFrame appFrame(frame, opcCommands);
 
-    if (!tavik.start(args, frame))
-        return 0;
-    if (screenshots)
-        return tavik::takeScreenshots(frame, config.productName, *screenshots) ? 0 : 1;
-    return qapp.exec();
+    int code = 0;
+    if (tavik.start(args, appFrame)) {
+        if (screenshots)
+            code = tavik::takeScreenshots(frame, config.productName, *screenshots) ? 0 : 1;
+        else
+            code = qapp.exec();
+    }
+    opcServices.reset();
+    return code;
 }

@@ -121,7 +121,9 @@ bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
     serial.mbAddr = 3;
     ui::CCommDialog onSerial(serial, caption, &frame);
     ok = save(onSerial, folder / "comm-dialog-serial.png") && ok;
-    if (ui::DocWindow* w = frame.activeWindow())
+    // The OPC dialogs on the demonstration document.
+    const auto windows = frame.mdiArea()->subWindowList();
+    if (auto* w = windows.empty() ? nullptr : qobject_cast<ui::DocWindow*>(windows[0]->widget()))
         ok = ui::opcScreenshots(w->document().doc(), &frame,
                                 [&](QWidget& dialog, const std::string& name) {
                                     return save(dialog, folder / name);

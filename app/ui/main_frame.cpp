@@ -332,6 +332,8 @@ void MainFrame::windowGone(DocumentHandle* doc) {
     QMetaObject::invokeMethod(
         this,
         [this, doc] {
+            if (config_.documentClosing)
+                config_.documentClosing(doc->doc());
             std::erase_if(docs_, [doc](const auto& d) { return d.get() == doc; });
             updateCommands();
             updateTitle();
@@ -528,9 +530,8 @@ void MainFrame::onOpenCommunications() {
 }
 
 void MainFrame::onCloseCommunications() {
-    // No document serves OPC clients yet.
     if (DocumentHandle* doc = activeDocument())
-        doc->ops().closeCommunications(false);
+        doc->ops().closeCommunications(config_.inOpcService && config_.inOpcService(doc->doc()));
     updateCommands();
 }
 

@@ -33,6 +33,10 @@ struct FrameConfig {
     std::string fileVersion;  // "2.10.0.0"
     app::CTavikDoc::ControlFactory controlFactory;
     platform::Locale locale = platform::Locale::posix();
+    // The OPC service of a document: ended before the document goes; while
+    // it runs, the document's communications stay open.
+    std::function<void(app::CTavikDoc&)> documentClosing;
+    std::function<bool(const app::CTavikDoc&)> inOpcService;
 };
 
 class MainFrame : public QMainWindow, public app::AppFrame {
@@ -59,10 +63,6 @@ public:
     std::unique_ptr<QMessageBox> makeAboutBox();
     // Enables each command for the active window, its document and selection.
     void updateCommands();
-    // The Module menu, for the commands that other parts add to it.
-    QMenu* moduleMenu() const { return moduleMenu_; }
-    // A new records explorer on doc, active.
-    ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +82,7 @@ private:
     DocumentHandle* activeDocument() const;
     ProgramWindow* activeProgram() const;
     ProgramWindow* openProgramWindow(DocumentHandle& doc);
+    ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
     void addWindow(DocWindow* window);
     void windowGone(DocumentHandle* doc);
     // Numbers the windows still shown of doc in their order of creation.
