@@ -15,6 +15,7 @@
 #include "app/ui/main_frame.h"
 #include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
+#include "app/ui/records_commands.h"
 #include "control/ctl/daemon_factory.h"
 #include "tavik_version.h"
 
@@ -89,6 +90,11 @@ int main(int argc, char** argv) {
     };
     const app::CTavikDoc::ControlFactory controlFactory = frameConfig.controlFactory;
     ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
+    // The records commands; recovery copies of documents never saved go to the data folder.
+    ui::RecordsFrameCommands recordsCommands(frame, tavik, prompter,
+                                             platform::Locale::fromEnvironment(),
+                                             standardFolder(QStandardPaths::AppDataLocation));
+    recordsCommands.addMenus();
     opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
     ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
     opcCommands.addMenu();

@@ -63,6 +63,10 @@ public:
     std::unique_ptr<QMessageBox> makeAboutBox();
     // Enables each command for the active window, its document and selection.
     void updateCommands();
+    // The Module menu, for the commands that other parts add to it.
+    QMenu* moduleMenu() const { return moduleMenu_; }
+    // A new records explorer on doc, active.
+    ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,7 +86,6 @@ private:
     DocumentHandle* activeDocument() const;
     ProgramWindow* activeProgram() const;
     ProgramWindow* openProgramWindow(DocumentHandle& doc);
-    ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
     void addWindow(DocWindow* window);
     void windowGone(DocumentHandle* doc);
     // Numbers the windows still shown of doc in their order of creation.
