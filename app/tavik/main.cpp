@@ -24,109 +24,98 @@
 namespace {
 
 std::string fileVersionText() {
-  const auto &v = qd40::version::tavik::kFileVersion;
-  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." +
-         std::to_string(v[2]) + "." + std::to_string(v[3]);
+    const auto& v = qd40::version::tavik::kFileVersion;
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+           std::to_string(v[3]);
 }
 
-std::filesystem::path
-standardFolder(QStandardPaths::StandardLocation location) {
-  return QStandardPaths::writableLocation(location).toStdString();
+std::filesystem::path standardFolder(QStandardPaths::StandardLocation location) {
+    return QStandardPaths::writableLocation(location).toStdString();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv) {
-  using namespace qd40;
-  QApplication qapp(argc, argv);
-  QApplication::setApplicationName(version::tavik::kProductName);
+int main(int argc, char** argv) {
+    using namespace qd40;
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(version::tavik::kProductName);
 
-  std::vector<std::string> args;
-  std::optional<std::filesystem::path> screenshots;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--screenshots" && i + 1 < argc)
-      screenshots = argv[++i];
-    else
-      args.push_back(arg);
-  }
+    std::vector<std::string> args;
+    std::optional<std::filesystem::path> screenshots;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--screenshots" && i + 1 < argc)
+            screenshots = argv[++i];
+        else
+            args.push_back(arg);
+    }
 
-  app::AppConfig config;
-  config.productName = version::tavik::kProductName;
-  config.productVersion = version::tavik::kProductVersion;
-  std::copy(std::begin(version::tavik::kFileVersion),
-            std::end(version::tavik::kFileVersion), config.fileVersion.begin());
-  config.programPath = QCoreApplication::applicationFilePath().toStdString();
-  if (auto documents = standardFolder(QStandardPaths::DocumentsLocation);
-      !documents.empty())
-    config.documentsFolder = documents;
-  config.auditFolder = standardFolder(QStandardPaths::AppDataLocation);
-  const platform::RegistryStore registry = config.registry;
+    app::AppConfig config;
+    config.productName = version::tavik::kProductName;
+    config.productVersion = version::tavik::kProductVersion;
+    std::copy(std::begin(version::tavik::kFileVersion), std::end(version::tavik::kFileVersion),
+              config.fileVersion.begin());
+    config.programPath = QCoreApplication::applicationFilePath().toStdString();
+    if (auto documents = standardFolder(QStandardPaths::DocumentsLocation); !documents.empty())
+        config.documentsFolder = documents;
+    config.auditFolder = standardFolder(QStandardPaths::AppDataLocation);
+    const platform::RegistryStore registry = config.registry;
 
-  ui::QtPrompter prompter(config.productName);
-  // The OPC UA publication; its certificates live in the application's data
-  // folder.
-  app::opc::SidecarOptions opcOptions =
-      app::opc::sidecarOptionsFromSettings(registry);
-  opcOptions.pkiFolder =
-      standardFolder(QStandardPaths::AppDataLocation) / "opc-pki";
-  app::opc::SidecarOpcToolkit opc(registry, opcOptions);
-  // Its losses are told without stopping the program: the box waits for
-  // nobody, and the line stays in the log.
-  opc.setProblemReporter([&config](const std::string &text) {
-    std::fprintf(stderr, "tavik: %s\n", text.c_str());
-    auto box =
-        ui::makeMessageBox(nullptr, config.productName, text,
-                           security::Buttons::Ok, security::Icon::Exclamation);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box.release()->show();
-  });
-  security::SystemClock clock;
-  app::CTavikApp tavik(config, prompter, opc, clock);
+    ui::QtPrompter prompter(config.productName);
+    // The OPC UA publication; its certificates live in the application's data folder.
+    app::opc::SidecarOptions opcOptions = app::opc::sidecarOptionsFromSettings(registry);
+    opcOptions.pkiFolder = standardFolder(QStandardPaths::AppDataLocation) / "opc-pki";
+    app::opc::SidecarOpcToolkit opc(registry, opcOptions);
+    // Its losses are told without stopping the program: the box waits for
+    // nobody, and the line stays in the log.
+    opc.setProblemReporter([&config](const std::string& text) {
+        std::fprintf(stderr, "tavik: %s\n", text.c_str());
+        auto box = ui::makeMessageBox(nullptr, config.productName, text, security::Buttons::Ok,
+                                      security::Icon::Exclamation);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box.release()->show();
+    });
+    security::SystemClock clock;
+    app::CTavikApp tavik(config, prompter, opc, clock);
 
-  ui::FrameConfig frameConfig;
-  frameConfig.productName = config.productName;
-  frameConfig.productVersion = config.productVersion;
-  frameConfig.fileVersion = fileVersionText();
-  frameConfig.controlFactory = [registry](ctl::CtlContainer *container) {
-    return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container,
-                                              registry);
-  };
-  frameConfig.locale = platform::Locale::fromEnvironment();
-  // The documents' OPC services end before their documents: made after the
-  // main window, released before it.
-  std::unique_ptr<app::opc::OpcServices> opcServices;
-  frameConfig.documentClosing = [&opcServices](app::CTavikDoc &doc) {
-    if (opcServices)
-      opcServices->remove(doc);
-  };
-  frameConfig.inOpcService = [&opcServices](const app::CTavikDoc &doc) {
-    return opcServices && opcServices->inService(doc);
-  };
-  const app::CTavikDoc::ControlFactory controlFactory =
-      frameConfig.controlFactory;
-  ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
-  // The records commands; recovery copies of documents never saved go to the
-  // data folder.
-  ui::RecordsFrameCommands recordsCommands(
-      frame, tavik, prompter, platform::Locale::fromEnvironment(),
-      standardFolder(QStandardPaths::AppDataLocation));
-  recordsCommands.addMenus();
-  opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
-  ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
-  opcCommands.addMenu();
-  ui::OpcAppFrame appFrame(frame, opcCommands);
+    ui::FrameConfig frameConfig;
+    frameConfig.productName = config.productName;
+    frameConfig.productVersion = config.productVersion;
+    frameConfig.fileVersion = fileVersionText();
+    frameConfig.controlFactory = [registry](ctl::CtlContainer* container) {
+        return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
+    };
+    frameConfig.locale = platform::Locale::fromEnvironment();
+    // The documents' OPC services end before their documents: made after the
+    // main window, released before it.
+    std::unique_ptr<app::opc::OpcServices> opcServices;
+    frameConfig.documentClosing = [&opcServices](app::CTavikDoc& doc) {
+        if (opcServices)
+            opcServices->remove(doc);
+    };
+    frameConfig.inOpcService = [&opcServices](const app::CTavikDoc& doc) {
+        return opcServices && opcServices->inService(doc);
+    };
+    const app::CTavikDoc::ControlFactory controlFactory = frameConfig.controlFactory;
+    ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
+    // The records commands; recovery copies of documents never saved go to the data folder.
+    ui::RecordsFrameCommands recordsCommands(frame, tavik, prompter,
+                                             platform::Locale::fromEnvironment(),
+                                             standardFolder(QStandardPaths::AppDataLocation));
+    recordsCommands.addMenus();
+    opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
+    ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
+    opcCommands.addMenu();
+    ui::OpcAppFrame appFrame(frame, opcCommands);
 
-  int code = 0;
-  if (tavik.start(args, appFrame)) {
-    if (screenshots)
-      code = tavik::takeScreenshots(frame, config.productName, *screenshots)
-                 ? 0
-                 : 1;
-    else
-      code = qapp.exec();
-  }
-  opcServices.reset();
-  return code;
+    int code = 0;
+    if (tavik.start(args, appFrame)) {
+        if (screenshots)
+            code = tavik::takeScreenshots(frame, config.productName, *screenshots) ? 0 : 1;
+        else
+            code = qapp.exec();
+    }
+    opcServices.reset();
+    return code;
 }
