@@ -1200,16 +1200,25 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
     // The block's stored channels: a measurement record of another channel
-    // cannot be one of its own.
-    uint32_t channels = 0;
-    if (dwQty > 0) {
-        std::vector<uint8_t> blockCfg;
-        if (Status st = readImage(byDevAddr, reg::kMemoryBase + 16 * byMemNum,
-                                  cfg::kMemBlockCfgSize, blockCfg, *pnErrCode);
-            !st)
+    // cannot be one of its own. Known from one call to the next (a read runs
+    // in many calls, the mask costs a request) and read again when a batch
+    // looks foreign, so that a block reconfigured since is not taken for
+    // another master's.
+    const auto key = std::pair{byDevAddr, byMemNum};
+    bool fresh = false;
+    const auto readChannels = [&]() -> Status {
+        std::vector<uint16_t> mask;
+        const int32_t at = reg::kMemoryBase + 16 * byMemNum +
+                           int32_t(cfg::ConstMemBlockCfg::kChansToRecordOffset / 2);
+        if (Status st = readRegs(byDevAddr, at, 2, true, mask, *pnErrCode); !st)
+            return st;
+        storedChannels_[key] = uint32_t(mask[0]) | uint32_t(mask[1]) << 16;
+        fresh = true;
+        return Status::ok();
+    };
+    if (dwQty > 0 && !storedChannels_.count(key))
+        if (Status st = readChannels(); !st)
             return fail(st, kIidIOvix);
-        channels = cfg::ConstMemBlockCfg(blockCfg).chansToRecord();
-    }
     std::vector<uint8_t> records;
     records.reserve(size_t(std::min<uint32_t>(dwQty, 1u << 20)) * module::kRawRecordSize);
     uint32_t read = 0, first = dwFirst;
@@ -1232,7 +1241,12 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
                 st = readAnswer(byDevAddr, answer, *pnErrCode);
             if (!st)
                 return fail(st, kIidIOvix);  // the partial result is dropped
-            check = checkBatch(answer, batch, channels);
+            check = checkBatch(answer, batch, storedChannels_[key]);
+            if (check == BatchCheck::Foreign && !fresh) {
+                if (st = readChannels(); !st)
+                    return fail(st, kIidIOvix);
+                check = checkBatch(answer, batch, storedChannels_[key]);
+            }
         }
         // A batch shorter than asked is the block's end.
         last = check == BatchCheck::Last;

@@ -208,6 +208,8 @@ private:
     // so that controlling a second module on the same line never gives up
     // the first one's mark.
     std::map<uint8_t, platform::NamedMutex> remoteMutexes_;
+    // The stored-channel mask of each (module address, memory block) read.
+    std::map<std::pair<uint8_t, uint8_t>, uint32_t> storedChannels_;
     Status lastError_;
 };
 

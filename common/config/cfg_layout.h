@@ -300,8 +300,9 @@ public:
     // Size, in records.
     uint32_t size() const { return this->u32(0); }
     void setSize(uint32_t v) const { this->setU32(0, v); }
-    uint32_t chansToRecord() const { return this->u32(4); }
-    void setChansToRecord(uint32_t v) const { this->setU32(4, v); }
+    static constexpr size_t kChansToRecordOffset = 4;
+    uint32_t chansToRecord() const { return this->u32(kChansToRecordOffset); }
+    void setChansToRecord(uint32_t v) const { this->setU32(kChansToRecordOffset, v); }
 
     uint16_t openingWord() const { return this->u16(8); }
     void setOpeningWord(uint16_t v) const { this->setU16(8, v); }

@@ -360,7 +360,7 @@ TEST_F(TransferTest, RecordsAreReadInBatchesOfFortyNine) {
     for (uint32_t i = 0; i < 100; ++i)
         ASSERT_EQ(le::u16(records.data, 8 * i), i + 1);
     const auto r = module.requests();
-    EXPECT_THAT(r, ElementsAre("R3 5132 16",  // the block's stored channels
+    EXPECT_THAT(r, ElementsAre("R3 5134 2",  // the block's stored channels
                                "W16 44000 6", "R4 44001 1", "R4 44002 71", "R4 44073 125",  //
                                "W16 44000 6", "R4 44001 1", "R4 44002 71", "R4 44073 125",  //
                                "W16 44000 6", "R4 44001 1", "R4 44002 8",                   //
@@ -457,6 +457,29 @@ TEST_F(TransferTest, ForeignRecordBatchesAreReadAgainThenRefused) {
                 << q.lastError().description;
         }
     }
+
+    // The block reconfigured since the last call (channel 3 only): its
+    // channels are read again before a batch is taken for foreign.
+    module.holding[5084 + 16 * kBlock + 2] = 0x0004;
+    module.log.clear();
+    int commands = 0;
+    module.onCommand = [&](const std::vector<uint16_t>& b) {
+        std::vector<uint16_t> answer;
+        if (b[0] == 11) {
+            ++commands;
+            for (uint16_t i = 0; i < b[5]; ++i) {
+                const auto r = record(1, 3);
+                answer.insert(answer.end(), r.begin(), r.end());
+            }
+        }
+        return answer;
+    };
+    uint32_t qtyRead = 0;
+    Variant records;
+    EXPECT_EQ(q.GetMemRecords(1, kBlock, 1, 10, 0, &qtyRead, &records, &err), S_OK)
+        << q.lastError().description;
+    EXPECT_EQ(qtyRead, 10u);
+    EXPECT_EQ(commands, 1);
 }
 
 TEST_F(TransferTest, EventsAreCountedReadAndBounded) {
