@@ -10,7 +10,7 @@ namespace qd40::records {
 
 namespace {
 constexpr size_t kProgressEvery = 128;
-constexpr double kMsPerDay = 86400000.0;
+constexpr double kDaysPerMs = 1.0 / 86400000.0;
 // Share of the value span left above and below the curves by automatic scales.
 constexpr double kMargin = 0.05;
 }  // namespace
@@ -49,6 +49,20 @@ bool GraphModel::fill(const CExplBloc& block, IWaitDialog* dialog) {
     }
     xs.resize(curves_.size());
     ys.resize(curves_.size());
+    // Sized first: a block of millions of records would otherwise spend most
+    // of its time growing the arrays.
+    {
+        std::vector<size_t> sizes(curves_.size());
+        for (const _tExplRecord& r : block.records) {
+            const int ch = r.channel();
+            if (ch >= 1 && ch <= CExplBloc::kChannels && curveOf[size_t(ch)] >= 0)
+                ++sizes[size_t(curveOf[size_t(ch)])];
+        }
+        for (size_t c = 0; c < sizes.size(); ++c) {
+            xs[c].reserve(sizes[c]);
+            ys[c].reserve(sizes[c]);
+        }
+    }
 
     const size_t count = block.records.size();
     if (dialog) {
@@ -75,7 +89,7 @@ bool GraphModel::fill(const CExplBloc& block, IWaitDialog* dialog) {
             ch > CExplBloc::kChannels || curveOf[size_t(ch)] < 0)
             continue;
         const size_t c = size_t(curveOf[size_t(ch)]);
-        xs[c].push_back(std::max(r.date(), firstDate) + r.ms() / kMsPerDay);
+        xs[c].push_back(std::max(r.date(), firstDate) + r.ms() * kDaysPerMs);
         ys[c].push_back(type == kMeasureRecord ? r.value() : block.channelDefaultValue(ch));
     }
     if (dialog)

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QRubberBand>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -178,6 +179,12 @@ GraphView::GraphView(QWidget* parent) : QWidget(parent) {
 
 GraphView::~GraphView() = default;
 
+void GraphView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Once the chart has laid out its new plot area.
+    QTimer::singleShot(0, this, [this] { refresh(); });
+}
+
 QWidget* GraphView::chartWidget() const {
     return view_;
 }
@@ -315,7 +322,12 @@ bool GraphView::setBlock(const records::CExplBloc& block, records::IWaitDialog* 
     const bool filled = model_.fill(block, dialog);
     for (const records::GraphCurve& c : model_.curves()) {
         auto* s = new QLineSeries;
-        s->setColor(QColor::fromRgb(c.color));
+        // A one-pixel pen is drawn without stroking: the envelopes' sharp
+        // turns would otherwise cost more than everything else.
+        QPen pen(QColor::fromRgb(c.color));
+        pen.setWidth(1);
+        pen.setCosmetic(true);
+        s->setPen(pen);
         s->setName(QString::fromStdString(c.name));
         chart_->addSeries(s);
         s->attachAxis(axisX_);

@@ -57,6 +57,10 @@ public:
 Q_SIGNALS:
     void printRequested();
 
+protected:
+    // The envelopes follow the plot's width.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void buildPanel(QWidget* panel);
     void fillChannelList();
