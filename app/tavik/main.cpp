@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include "app/core/opc/opc_service.h"
+#include "app/core/opc/opc_users.h"
 #include "app/core/opc/sidecar_toolkit.h"
 #include "app/core/tavik_app.h"
 #include "app/tavik/screenshots.h"
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
     });
     security::SystemClock clock;
     app::CTavikApp tavik(config, prompter, opc, clock);
+    // OPC UA sessions with a user name are the application's users'.
+    opc.setUserCheck(app::opc::opcUserCheck(tavik.userRights(), clock));
 
     ui::FrameConfig frameConfig;
     frameConfig.productName = config.productName;

@@ -7,6 +7,7 @@
 #include "app/core/opc/opc_docs_list.h"
 #include "app/core/opc/opc_service.h"
 #include "app/core/opc/opc_strings.h"
+#include "app/core/opc/opc_users.h"
 #include "app/core/tavik_app.h"
 #include "app/core/tests/doc_test_support.h"
 #include "common/config/cfg_layout.h"
@@ -268,6 +269,37 @@ TEST_F(OpcServiceTest, TheDeclaredDocumentsListShowsEachSlotAndRemovesOnlyOnOk) 
     EXPECT_EQ(session.events[0],
               std::make_pair(AuditEvent::DOC_OPC_REMOVED, std::vector<std::string>{path.string()}));
     EXPECT_EQ(session.events[1].second, std::vector<std::string>{(folder / "gone.dqx").string()});
+}
+
+TEST_F(OpcServiceTest, OnlyADeclaredUserWithAValidPasswordOpensASession) {
+    // A clock that can be moved, in whole seconds.
+    class MovableClock : public security::Clock {
+    public:
+        security::LocalTime now() const override { return t; }
+        security::LocalTime t = 1'000'000'000;
+    } clock;
+    security::CUserRights rights(*machine, clock,
+                                 security::UserRightsConfig{folder / "audit", "Tavik", "B.10",
+                                                            security::HashCost::minimum()});
+    security::CUser jane;
+    jane.name = "Jane Doe";
+    jane.identifier = "jdoe";
+    ASSERT_TRUE(jane.changePassword("secret1", clock.t, 30, rights.hasher()));
+    rights.addUser(jane);
+    const auto check = opcUserCheck(rights, clock);
+    struct Case {
+        const char* identifier;
+        const char* password;
+        bool accepted;
+    };
+    for (const Case& c : std::vector<Case>{{"JDOE", "secret1", true},
+                                           {"jdoe", "secret1", true},  // as at log-on
+                                           {"JDOE", "secret2", false},
+                                           {"JROE", "secret1", false},
+                                           {"", "", false}})
+        EXPECT_EQ(check(c.identifier, c.password), c.accepted) << c.identifier << "/" << c.password;
+    clock.t += 31 * security::kSecondsPerDay;
+    EXPECT_FALSE(check("JDOE", "secret1")) << "expired";
 }
 
 // ---- against the simulator -----------------------------------------------------------
