@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 #include "app/core/tavik_doc.h"
+#include "app/ui/clock_dialog.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/relays_dialog.h"
@@ -89,6 +90,11 @@ int main(int argc, char** argv) {
     status.update();
     ui::CStatusDialog statusDialog(status);
     pictures.take(statusDialog, "live-status");
+
+    security::SystemClock clock;
+    app::live::ClockPresenter time(item, prompter, session, clock, locale);
+    ui::CQd40TimeDialog timeDialog(time);
+    pictures.take(timeDialog, "live-clock");
 
     return pictures.ok() ? 0 : 1;
 }

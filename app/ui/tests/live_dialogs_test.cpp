@@ -2,11 +2,15 @@
 // timers call, and what they show of their presenters.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/core/live/tests/live_fixture.h"
+#include "app/ui/clock_dialog.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/relays_dialog.h"
 #include "app/ui/status_dialog.h"
@@ -91,6 +95,28 @@ TEST_F(LiveDialogs, StatusCommandsFollowTheRightsAndSeeOpensTheEvents) {
     EXPECT_TRUE(running->isChecked());
     child<QPushButton>(dialog, "see")->click();
     EXPECT_EQ(seen, 1);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LiveDialogs, ClockTicksWithItsTimerAndSendsTheTypedTime) {
+    start();
+    app::live::testing::FixedClock clock;
+    app::live::ClockPresenter presenter(item(), prompter, session, clock,
+                                        platform::Locale::posix());
+    CQd40TimeDialog dialog(presenter);
+    auto* computer = child<QLineEdit>(dialog, "computerTime");
+    ASSERT_NE(computer, nullptr);
+    EXPECT_EQ(computer->text(), "2030-01-02 03:04:05");
+    EXPECT_FALSE(child<QLineEdit>(dialog, "moduleTime")->text().isEmpty());
+    clock.t += 1;
+    QSignalSpy ticks(dialog.timer(), &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_EQ(computer->text(), "2030-01-02 03:04:06");
+
+    child<QLineEdit>(dialog, "enteredTime")->setText("2031-05-06 07:08:09");
+    child<QPushButton>(dialog, "send")->click();
+    ASSERT_EQ(session.events.size(), 1u);
+    EXPECT_EQ(session.events[0].second.at(1), "2031-05-06 07:08:09");
     EXPECT_TRUE(prompter.shown.empty());
 }
 

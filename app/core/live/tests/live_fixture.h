@@ -11,6 +11,7 @@
 
 #include "app/core/open_for_command.h"
 #include "app/core/tests/doc_test_support.h"
+#include "app/security/clock.h"
 #include "common/config/cfg_layout.h"
 #include "control/ctl/daemon_factory.h"
 #include "server/port_settings.h"
@@ -18,6 +19,12 @@
 #include "testing/sim_process.h"
 
 namespace qd40::app::live::testing {
+
+// The computer's time as the test sets it.
+struct FixedClock : security::Clock {
+    security::LocalTime now() const override { return t; }
+    security::LocalTime t = security::localTimeOf(2030, 1, 2, 3, 4, 5);
+};
 
 class LiveTest : public ::testing::Test {
 protected:
