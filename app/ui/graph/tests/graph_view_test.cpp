@@ -4,6 +4,8 @@
 
 #include <QGraphicsView>
 #include <QLineEdit>
+#include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -81,6 +83,26 @@ TEST_F(GraphViewTest, WheelRubberBandAndCursor) {
         QString("Cursor 1: X=%1; Y=")
             .arg(QString::fromStdString(records::GraphModel::timeText(cursor.x)))))
         << view.cursorLine(0).toStdString();
+}
+
+TEST_F(GraphViewTest, PrintsToAPdfFile) {
+    GraphView view;
+    view.resize(900, 600);
+    ASSERT_TRUE(view.setBlock(block(), nullptr));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("graph.pdf");
+    {
+        QPdfWriter pdf(path);
+        ASSERT_TRUE(view.print(pdf, "demo.dqx - Block - 1", "Tavik B.10 - printed by OP"));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                  bytes.count("/Type /Page>>") + bytes.count("/Type /Page "),
+              1)
+        << "one page";
 }
 
 }  // namespace
