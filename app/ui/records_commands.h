@@ -49,6 +49,7 @@ public:
     std::unique_ptr<QPrintPreviewDialog> makePreview(ExplorerWindow& explorer, QPrinter& printer);
     // Replaces the export's file and format dialogs (tests); null: the Qt ones.
     void setExportDialogs(app::views::ExportDialogs* dialogs) { exportDialogs_ = dialogs; }
+    app::AppPrompter& prompter() const { return prompter_; }
 
 private:
     ExplorerWindow* activeExplorer() const;
