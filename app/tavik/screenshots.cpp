@@ -14,6 +14,7 @@
 #include "app/ui/graph/graph_view.h"
 #include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
+#include "app/ui/records_shots.h"
 #include "app/ui/three_buttons_dialog.h"
 
 namespace qd40::tavik {
@@ -128,6 +129,12 @@ bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
                                 [&](QWidget& dialog, const std::string& name) {
                                     return save(dialog, folder / name);
                                 }) &&
+             ok;
+    // The records explorer and its dialogs, the memory reading dialog.
+    if (auto* records = frame.findChild<ui::RecordsFrameCommands*>())
+        ok = ui::recordsScreenshots(
+                 frame, *records,
+                 [&](QWidget& w, const std::string& name) { return save(w, folder / name); }) &&
              ok;
     return saveGraph(frame, folder) && ok;
 }
