@@ -20,11 +20,24 @@ constexpr int64_t kBarMax = 1'000'000;
 CWaitDialog::CWaitDialog(QWidget* owner) : owner_(owner) {}
 
 CWaitDialog::~CWaitDialog() {
+    outer_.clear();
     destroy();
 }
 
 void CWaitDialog::create(int titleId) {
-    destroy();
+    if (dialog_) {
+        outer_.push_back({this->titleId(), low(), high(), step_, pos(), message()});
+        close();
+    }
+    build(titleId);
+}
+
+void CWaitDialog::setStep(int64_t step) {
+    step_ = step;
+    WaitDialogState::setStep(step);
+}
+
+void CWaitDialog::build(int titleId) {
     dialog_ = std::make_unique<QDialog>(owner_,
                                         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     dialog_->setWindowTitle(QString::fromStdString(records::recordsText(titleId)));
@@ -80,7 +93,22 @@ void CWaitDialog::setMessage(const std::string& text) {
 }
 
 void CWaitDialog::destroy() {
+    if (!outer_.empty() && dialog_) {
+        const Shown o = outer_.back();
+        outer_.pop_back();
+        close();
+        build(o.titleId);
+        setRange(o.low, o.high);
+        setStep(o.step);
+        setPos(o.pos);
+        setMessage(o.message);
+        return;
+    }
     WaitDialogState::destroy();
+    close();
+}
+
+void CWaitDialog::close() {
     if (!dialog_)
         return;
     dialog_->hide();

@@ -5,6 +5,8 @@
 // its owner window is disabled, so the user can only watch or cancel.
 #pragma once
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QPointer>
 
@@ -18,6 +20,9 @@ class QWidget;
 
 namespace qd40::ui {
 
+// An operation that starts another one under it (a re-sort while reading)
+// creates the dialog again: the inner one shows until it is destroyed, then
+// the outer one comes back as it was.
 class CWaitDialog : public records::WaitDialogState {
 public:
     // owner (may be null) is disabled from create() to destroy().
@@ -29,6 +34,7 @@ public:
     void create(int titleId) override;
     void setRange(int64_t low, int64_t high) override;
     void setPos(int64_t pos) override;
+    void setStep(int64_t step) override;
     void setMessage(const std::string& text) override;
     void destroy() override;
 
@@ -44,7 +50,17 @@ protected:
     void percentTextChanged() override;
 
 private:
+    struct Shown {
+        int titleId;
+        int64_t low, high, step, pos;
+        std::string message;
+    };
+    void build(int titleId);
+    void close();
     void updateBar();
+
+    std::vector<Shown> outer_;
+    int64_t step_ = 10;
 
     QPointer<QWidget> owner_;
     std::unique_ptr<QDialog> dialog_;

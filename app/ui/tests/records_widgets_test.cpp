@@ -61,6 +61,31 @@ TEST_F(RecordsWidgets, WaitDialogMirrorsItsStateAndDisablesItsOwner) {
     EXPECT_TRUE(owner.isEnabled());
 }
 
+TEST_F(RecordsWidgets, AnInnerOperationsDialogGivesTheOuterOneBack) {
+    QWidget owner;
+    owner.show();
+    CWaitDialog wait(&owner);
+    wait.create(records::IDS_READING_MEMORY);
+    wait.setRange(0, 600);
+    wait.setStep(1);
+    wait.setPos(300);
+    wait.setMessage("Reading block 1 ...");
+    wait.create(records::IDS_SORTING);  // a re-sort while reading
+    wait.setRange(0, 10);
+    EXPECT_EQ(wait.widget()->windowTitle().toStdString(), "Sorting in progress...");
+    wait.destroy();
+    ASSERT_NE(wait.widget(), nullptr) << "the reading goes on";
+    EXPECT_EQ(wait.widget()->windowTitle().toStdString(), "Reading storage memory in progress");
+    EXPECT_EQ(wait.percentLabel()->text().toStdString(), "50%");
+    EXPECT_EQ(wait.messageLabel()->text().toStdString(), "Reading block 1 ...");
+    EXPECT_FALSE(owner.isEnabled());
+    wait.step();
+    EXPECT_EQ(wait.pos(), 301);
+    wait.destroy();
+    EXPECT_EQ(wait.widget(), nullptr);
+    EXPECT_TRUE(owner.isEnabled());
+}
+
 TEST_F(RecordsWidgets, WaitDialogOverAHugeRange) {
     CWaitDialog wait(nullptr);
     wait.create(records::IDS_SORTING);
