@@ -12,12 +12,14 @@
 #include <memory>
 #include <vector>
 
+#include "rtu_wire_time.h"
 #include "server/rpc/qd40_client.h"
 #include "testing/server_process.h"
 #include "testing/sim_process.h"
 
 namespace {
 
+using qd40::bench::theoreticalRtuSeconds;
 using qd40::rpc::Qd40Client;
 using qd40::testing::ServerProcess;
 using qd40::testing::SimProcess;
@@ -173,33 +175,6 @@ void GetMemRecords_RawLibmodbus(benchmark::State& state) {
 }
 
 // ------------------------------------------------------------- RTU wire time
-
-// Wire time of reading `total` records in calls of 256 at `baud`: every
-// request and answer frame at 10 bits a character, each followed by the
-// 3.5-character silence that ends it.
-double theoreticalRtuSeconds(int total, int baud) {
-    long bytes = 0, frames = 0;
-    auto transaction = [&](long request, long answer) {
-        bytes += request + answer;
-        frames += 2;
-    };
-    for (int first = 1; first <= total; first += kCall) {
-        const int qty = std::min(kCall, total - first + 1);
-        for (int done = 0; done < qty;) {
-            const int batch = std::min(kBatch, qty - done);
-            transaction(9 + 2 * 6, 8);  // command block, function 16
-            transaction(8, 5 + 2);      // answer length, function 4
-            const int words = 4 * batch;
-            for (int at = 0; at < words;) {
-                const int n = at == 0 && words % 125 ? words % 125 : 125;
-                transaction(8, 5 + 2 * n);
-                at += n;
-            }
-            done += batch;
-        }
-    }
-    return (double(bytes) + 3.5 * double(frames)) * 10.0 / baud;
-}
 
 void GetMemRecords_Rtu115200(benchmark::State& state) {
     const double theory = theoreticalRtuSeconds(kRecordsRtu, kRtuBaud);
