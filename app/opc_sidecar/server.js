@@ -226,7 +226,10 @@ async function main() {
             nodeId: `s=${name}`,
             dataType: variant.dataType === DataType.Float ? "Float"
                 : variant.dataType === DataType.Boolean ? "Boolean" : "String",
-            minimumSamplingInterval: 100,
+            // Read-only tags change by setValueFromSource, which notifies
+            // their monitored items at once; relay tags are read through a
+            // getter, sampled.
+            minimumSamplingInterval: writable ? 100 : 0,
         };
         if (writable) {
             options.accessLevel = "CurrentRead | CurrentWrite";
