@@ -15,6 +15,10 @@ enum class RecordType : int { Date = 0, Measurement = 1, MeasurementError = 2, O
 constexpr RecordType recordType(uint16_t word0) {
     return RecordType(word0 >> 14);
 }
+// The type's bits of word 0.
+constexpr uint16_t recordTypeBits(RecordType type) {
+    return uint16_t(int(type) << 14);
+}
 constexpr int recordChannel(uint16_t word0) {
     return word0 & 0xFF;
 }

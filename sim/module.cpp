@@ -14,6 +14,7 @@
 #include "common/le_bytes.h"
 #include "common/module_constants.h"
 #include "common/module_registers.h"
+#include "common/raw_record.h"
 #include "sim/signals.h"
 
 namespace qd40::sim {
@@ -24,6 +25,8 @@ using qd40::module::kConfirmWord1;
 using qd40::module::kConfirmWord2;
 using qd40::module::kErrorCodeRegister;
 using qd40::module::kRefusalException;
+using qd40::module::RecordType;
+using qd40::module::recordTypeBits;
 
 namespace reg = qd40::module::reg;
 
@@ -1354,9 +1357,11 @@ std::vector<RawRecord> Module::cycleRecords(uint32_t channelMask) const {
                 flags |= uint16_t(0x100 << k);
         const uint16_t offset = channelOffsetWord(c);
         if (chan.error)
-            recs.push_back(makeRecord(0x8000 | flags, offset, uint32_t(int32_t(chan.error))));
+            recs.push_back(makeRecord(recordTypeBits(RecordType::MeasurementError) | flags, offset,
+                                      uint32_t(int32_t(chan.error))));
         else
-            recs.push_back(makeRecord(0x4000 | flags, offset, std::bit_cast<uint32_t>(chan.value)));
+            recs.push_back(makeRecord(recordTypeBits(RecordType::Measurement) | flags, offset,
+                                      std::bit_cast<uint32_t>(chan.value)));
     }
     return recs;
 }
@@ -1440,8 +1445,8 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
             const cfg::ConstChannelCfg cc = cfg().channel(c);
             const float v =
                 float(synthValue(c, cc.function(), cc.range(), double(t + offset) / 1000.0));
-            blk.records.push_back(
-                makeRecord(uint16_t(0x4000 | c), encodeOffset(offset), std::bit_cast<uint32_t>(v)));
+            blk.records.push_back(makeRecord(uint16_t(recordTypeBits(RecordType::Measurement) | c),
+                                             encodeOffset(offset), std::bit_cast<uint32_t>(v)));
         }
         t += period;
     }
