@@ -71,6 +71,8 @@ Locale::Locale(std::string_view shortDatePattern, std::string_view timePattern,
                char decimalSeparator, std::string amText, std::string pmText)
     : am_(std::move(amText)),
       pm_(std::move(pmText)),
+      datePattern_(shortDatePattern),
+      timePattern_(timePattern),
       date_(compile(shortDatePattern)),
       time_(compile(timePattern)),
       decimal_(decimalSeparator) {}

@@ -32,6 +32,9 @@ public:
     void appendShortDate(std::string& out, const DateTime& dt) const;
     void appendTime(std::string& out, const DateTime& dt) const;
     char decimalSeparator() const { return decimal_; }
+    // The strftime patterns as given (strptime reads texts written with them).
+    const std::string& shortDatePattern() const { return datePattern_; }
+    const std::string& timePattern() const { return timePattern_; }
 
 private:
     struct Token {
@@ -46,6 +49,8 @@ private:
 
     std::string am_;
     std::string pm_;
+    std::string datePattern_;
+    std::string timePattern_;
     Pattern date_;
     Pattern time_;
     char decimal_;

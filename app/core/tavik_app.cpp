@@ -24,6 +24,7 @@ CTavikApp::CTavikApp(AppConfig config, AppPrompter& prompter, opc::OpcToolkit& o
     rc.productName = config_.productName;
     rc.productVersion = config_.productVersion;
     rc.hashCost = config_.hashCost;
+    rc.dateFormat = config_.locale;
     rights_ = std::make_unique<security::CUserRights>(machine_, clock, rc);
 }
 

@@ -48,6 +48,8 @@ struct AppConfig {
     std::optional<std::filesystem::path> documentsFolder;
     std::filesystem::path auditFolder;
     security::HashCost hashCost = security::HashCost::interactive();
+    // The user's date and time formats (the audit trail's lines).
+    platform::Locale locale = platform::Locale::posix();
     // Waits (start delay, client disconnection); tests pass one that records.
     std::function<void(std::chrono::milliseconds)> sleep;
 };

@@ -1,5 +1,7 @@
 #include "app/security/audit_trail.h"
 
+#include "common/ansi_text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,8 +87,9 @@ Status AuditTrailWriter::createWithHeader(const std::filesystem::path& file, Loc
     // final name: the month's file appears complete or not at all, and a file
     // another process created meanwhile is kept.
     const std::string header =
-        productName_ + " " + productVersion_ + kLineEnd +
-        ScrambleText(securityText(text::kAuditFileTitle) + formatLocalTime(now, " - %m/%Y")) +
+        qd40::text::utf8ToAnsi(productName_ + " " + productVersion_) + kLineEnd +
+        ScrambleBytes(qd40::text::utf8ToAnsi(securityText(text::kAuditFileTitle) +
+                                             formatLocalTime(now, " - %m/%Y"))) +
         kLineEnd;
     std::string temp = (folder_ / ".atl-XXXXXX").string();
     const int fd = ::mkstemp(temp.data());
@@ -94,7 +97,8 @@ Status AuditTrailWriter::createWithHeader(const std::filesystem::path& file, Loc
         return failure(file, "create", errno);
     int err = 0;
     const bool written = appendWhole(fd, header, err) && (::fsync(fd) == 0 || (err = errno, false));
-    ::fchmod(fd, 0644);
+    // The trail is readable by its owner and group, never by every user.
+    ::fchmod(fd, 0640);
     ::close(fd);
     if (!written) {
         ::unlink(temp.c_str());
@@ -113,10 +117,12 @@ Status AuditTrailWriter::append(const std::string& user, const std::string& code
     const LocalTime now = clock_.now();
     const std::filesystem::path file = folder_ / fileNameFor(now);
 
-    std::string line = formatLocalTime(now, kDateTimeFormat) + "," + oneLine(user) + "," + code;
+    const DateTime dt = dateTimeOf(now);
+    std::string line =
+        dateFormat_.shortDate(dt) + " " + dateFormat_.time(dt) + "," + oneLine(user) + "," + code;
     for (size_t i = 0; i < args.size() && i < 4; ++i)
         line += "," + oneLine(args[i]);
-    const std::string data = ScrambleText(line) + kLineEnd;
+    const std::string data = ScrambleBytes(qd40::text::utf8ToAnsi(line)) + kLineEnd;
 
     int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
@@ -149,7 +155,7 @@ std::optional<std::string> readAuditTrail(const std::filesystem::path& file) {
             first = false;
             continue;
         }
-        out += ScrambleText(line);
+        out += qd40::text::ansiToUtf8(ScrambleBytes(line));
         out += kLineEnd;
     }
     if (in.bad())
@@ -157,8 +163,8 @@ std::optional<std::string> readAuditTrail(const std::filesystem::path& file) {
     return out;
 }
 
-std::optional<TextSelection> selectDateRange(const std::string& text, LocalTime from,
-                                             LocalTime to) {
+std::optional<TextSelection> selectDateRange(const std::string& text, LocalTime from, LocalTime to,
+                                             const platform::Locale& userFormat) {
     struct Line {
         size_t begin, end;  // end includes the line break
         std::optional<LocalTime> date;
@@ -168,7 +174,7 @@ std::optional<TextSelection> selectDateRange(const std::string& text, LocalTime 
         const size_t brk = text.find("\r\n", pos);
         const size_t stop = brk == std::string::npos ? text.size() : brk;
         const size_t next = brk == std::string::npos ? text.size() : brk + 2;
-        lines.push_back({pos, next, parseDateTimePrefix(text.substr(pos, stop - pos))});
+        lines.push_back({pos, next, parseDateTimePrefix(text.substr(pos, stop - pos), userFormat)});
         pos = next;
     }
     if (lines.size() < 2 || !lines[1].date || !lines.back().date)

@@ -1,9 +1,12 @@
 // The audit trail: one text file per month, "Tavik-%y%m.atl", in a folder the
-// caller chooses. A new file starts with two header lines, the product name
-// and version in plain text, then the scrambled title with month and year;
-// every event is one scrambled line
+// caller chooses. The file is 8-bit text (Windows-1252; a character it cannot
+// hold is written "?"), created readable by its owner and group only. A new
+// file starts with two header lines, the product name and version in plain
+// text, then the scrambled title with month and year; every event is one line
+// scrambled byte by byte
 //   <date time>,<user identifier or "<no user>">,<event code>[,<argument>]...
-// ending with CR LF (not scrambled). A line is appended whole or not at all.
+// ending with CR LF (not scrambled). The date and time are in the user's short
+// date and time formats. A line is appended whole or not at all.
 #pragma once
 #include <filesystem>
 #include <optional>
@@ -85,6 +88,9 @@ public:
     // nothing of the line is left in the file and the result says why.
     Status append(const std::string& user, const std::string& code,
                   const std::vector<std::string>& args) const;
+    // The formats of the lines' date and time (the C formats until set).
+    void setDateFormat(platform::Locale format) { dateFormat_ = std::move(format); }
+    const platform::Locale& dateFormat() const { return dateFormat_; }
 
 private:
     Status createWithHeader(const std::filesystem::path& file, LocalTime now) const;
@@ -93,11 +99,12 @@ private:
     const Clock& clock_;
     std::string productName_;
     std::string productVersion_;
+    platform::Locale dateFormat_ = platform::Locale::posix();
 };
 
 // Reads an audit trail file for viewing: the plain first line is skipped,
-// every other line is unscrambled and followed by CR LF. nullopt when the file
-// cannot be read.
+// every other line is unscrambled and followed by CR LF, the whole as UTF-8.
+// nullopt when the file cannot be read.
 std::optional<std::string> readAuditTrail(const std::filesystem::path& file);
 
 // Selection in the viewed text, as character offsets [begin, end).
@@ -111,6 +118,9 @@ struct TextSelection {
 // dated not after `to`. nullopt ("Wrong Date") when the text has fewer than
 // two lines or the first event line or the last line does not start with a
 // date.
-std::optional<TextSelection> selectDateRange(const std::string& text, LocalTime from, LocalTime to);
+// Dates are read in the C formats or in userFormat.
+std::optional<TextSelection> selectDateRange(
+    const std::string& text, LocalTime from, LocalTime to,
+    const platform::Locale& userFormat = platform::Locale::posix());
 
 }  // namespace qd40::security

@@ -110,4 +110,24 @@ std::optional<LocalTime> parseDateTimePrefix(const std::string& text) {
     return localTimeOf(dt);
 }
 
+std::optional<LocalTime> parseDateTimePrefix(const std::string& text,
+                                             const platform::Locale& userFormat) {
+    if (auto iso = parseDateTimePrefix(text))
+        return iso;
+    const std::string pattern = userFormat.shortDatePattern() + " " + userFormat.timePattern();
+    std::tm tm{};
+    if (!::strptime(text.c_str(), pattern.c_str(), &tm))
+        return std::nullopt;
+    DateTime dt;
+    dt.year = tm.tm_year + 1900;
+    dt.month = tm.tm_mon + 1;
+    dt.day = tm.tm_mday;
+    dt.hour = tm.tm_hour;
+    dt.minute = tm.tm_min;
+    dt.second = tm.tm_sec;
+    if (!dt.isValid())
+        return std::nullopt;
+    return localTimeOf(dt);
+}
+
 }  // namespace qd40::security

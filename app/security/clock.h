@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/dates.h"
+#include "platform/locale.h"
 
 namespace qd40::security {
 
@@ -42,5 +43,9 @@ inline constexpr const char* kDateTimeFormat = "%Y-%m-%d %H:%M:%S";
 // Parses kDateTimeFormat at the start of text; nullopt when it does not match
 // or the date is not a calendar date.
 std::optional<LocalTime> parseDateTimePrefix(const std::string& text);
+// The same, also accepting the user's short date and time ("10/12/2026
+// 14:05:09" in a French locale).
+std::optional<LocalTime> parseDateTimePrefix(const std::string& text,
+                                             const platform::Locale& userFormat);
 
 }  // namespace qd40::security

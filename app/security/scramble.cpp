@@ -81,4 +81,11 @@ std::string ScrambleText(std::string_view text) {
     return out;
 }
 
+std::string ScrambleBytes(std::string_view bytes) {
+    std::string out(bytes);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(out[i] ^ (kScrambleKey[i % kScrambleKey.size()] & 0x0F));
+    return out;
+}
+
 }  // namespace qd40::security

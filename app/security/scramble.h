@@ -15,4 +15,8 @@ inline constexpr std::string_view kScrambleKey = "QUIETHARBORKEYS47";
 
 std::string ScrambleText(std::string_view text);
 
+// The same transformation on each byte of an 8-bit text (the audit trail
+// files): byte i becomes b XOR (k[i mod 17] AND 0x0F).
+std::string ScrambleBytes(std::string_view bytes);
+
 }  // namespace qd40::security

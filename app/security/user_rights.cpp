@@ -61,6 +61,7 @@ CUserRights::CUserRights(settings::SettingsStore& store, const Clock& clock,
       audit_(config.auditFolder, clock, config.productName, config.productVersion),
       productName_(config.productName),
       productVersion_(config.productVersion) {
+    audit_.setDateFormat(config.dateFormat);
     for (int g = 0; g < kGroupCount; ++g)
         groups_[g].name = defaultGroupName(g + 1);
 }

@@ -84,6 +84,8 @@ struct UserRightsConfig {
     std::string productName = "Tavik";
     std::string productVersion;
     HashCost hashCost = HashCost::interactive();
+    // The user's date and time formats, for the audit trail's lines.
+    platform::Locale dateFormat = platform::Locale::posix();
 };
 
 class CUserRights {

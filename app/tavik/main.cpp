@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     if (auto documents = standardFolder(QStandardPaths::DocumentsLocation); !documents.empty())
         config.documentsFolder = documents;
     config.auditFolder = standardFolder(QStandardPaths::AppDataLocation);
+    config.locale = platform::Locale::fromEnvironment();
     const platform::RegistryStore registry = config.registry;
 
     ui::QtPrompter prompter(config.productName);

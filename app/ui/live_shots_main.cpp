@@ -2,15 +2,19 @@
 // module of a document (offscreen, for tools/screenshots): each dialog is
 // filled from the module as the operator would see it, then drawn into
 // FOLDER/<dialog>.png.
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
 #include <QApplication>
 #include <QPixmap>
+#include <QThread>
 
+#include "app/core/open_for_command.h"
 #include "app/core/tavik_doc.h"
 #include "app/ui/clock_dialog.h"
 #include "app/ui/events_dialog.h"
+#include "app/ui/measures_dialog.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/relays_dialog.h"
 #include "app/ui/status_dialog.h"
@@ -50,6 +54,15 @@ public:
     bool isOverwritingAllowed() const override { return false; }
     void audit(security::AuditEvent, const std::vector<std::string>&) override {}
 };
+
+constexpr int16_t kRunWithoutReopening = 2;
+
+bool measured(const app::live::MeasuresPresenter& p) {
+    for (const auto& line : p.lines())
+        if (line.texts[app::live::MeasuresPresenter::kValue] != "0")
+            return true;
+    return false;
+}
 
 }  // namespace
 
@@ -95,6 +108,25 @@ int main(int argc, char** argv) {
     app::live::ClockPresenter time(item, prompter, session, clock, locale);
     ui::CQd40TimeDialog timeDialog(time);
     pictures.take(timeDialog, "live-clock");
+
+    app::live::MeasuresPresenter measures(doc, prompter, session, ui::lineEditorDialog(nullptr),
+                                          clock, locale);
+    // The module acquires (its memory block left as it is) so that the list
+    // shows measurements; a few cycles at most are waited for.
+    {
+        app::OpenForCommand open(item.control());
+        item.control().RunWithOptMem(kRunWithoutReopening);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        do {
+            QThread::msleep(100);
+            measures.tick();
+        } while (measures.error().empty() && !measured(measures) &&
+                 std::chrono::steady_clock::now() < end);
+    }
+    ui::CVisMesDialog measuresDialog(measures, doc);
+    pictures.take(measuresDialog, "live-measures");
+    ui::CChansScanDialog channels(measures, doc);
+    pictures.take(channels, "live-channels-to-scan");
 
     return pictures.ok() ? 0 : 1;
 }

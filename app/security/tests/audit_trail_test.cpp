@@ -101,6 +101,41 @@ TEST(AuditTrailReaderTest, SkipsThePlainHeaderAndUnscramblesTheRest) {
     EXPECT_FALSE(readAuditTrail(folder.path() / "none.atl"));
 }
 
+TEST(AuditTrailWriterTest, EightBitBytesScrambledOneByOneInTheUsersDateFormat) {
+    TempFolder folder;
+    FakeClock clock(localTimeOf(2026, 12, 10, 14, 5, 9));
+    AuditTrailWriter writer(folder.path(), clock, "Tavik", "B.10");
+    writer.setDateFormat(platform::Locale("%d/%m/%Y", "%H:%M:%S", ','));
+    ASSERT_TRUE(writer.append("ZOÉ", "MESSAGE", {"café à 5 °C", "snow \u2603"}));
+
+    // The line as an earlier installation writes it: Windows-1252, each byte
+    // scrambled, a character Windows-1252 cannot hold written "?".
+    const std::string plain =
+        "10/12/2026 14:05:09,ZO\xC9,MESSAGE,caf\xE9 \xE0 5 \xB0"
+        "C,snow ?";
+    const auto file = folder.path() / "Tavik-2612.atl";
+    const std::string raw = rawBytes(file);
+    const std::string last = raw.substr(raw.rfind("\r\n", raw.size() - 3) + 2);
+    EXPECT_EQ(last, ScrambleBytes(plain) + "\r\n");
+
+    // Read back as UTF-8, and its date found by the selection.
+    const auto text = readAuditTrail(file);
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("10/12/2026 14:05:09,ZOÉ,MESSAGE,café à 5 °C,snow ?\r\n"),
+              std::string::npos)
+        << *text;
+    const LocalTime at = localTimeOf(2026, 12, 10, 14, 5, 9);
+    EXPECT_EQ(selectDateRange(*text, at, at), std::nullopt) << "not in the C format";
+    const auto selected = selectDateRange(*text, at, at, writer.dateFormat());
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(text->substr(selected->begin, 19), "10/12/2026 14:05:09");
+
+    // Readable by the owner and the group only.
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+}
+
 TEST(AuditTrailReaderTest, DateSelectionRunsFromTheFirstLineInRangeToTheLastOne) {
     const std::string title = "TAVIK USER AUDIT TRAIL FILE - 03/2026\r\n";
     const std::string l1 = "2026-03-01 08:00:00,A,CONNECT\r\n";

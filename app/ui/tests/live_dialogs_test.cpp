@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "app/core/live/tests/live_fixture.h"
 #include "app/ui/clock_dialog.h"
 #include "app/ui/events_dialog.h"
+#include "app/ui/measures_dialog.h"
 #include "app/ui/relays_dialog.h"
 #include "app/ui/status_dialog.h"
 #include "qt_app_fixture.h"
@@ -117,6 +119,41 @@ TEST_F(LiveDialogs, ClockTicksWithItsTimerAndSendsTheTypedTime) {
     child<QPushButton>(dialog, "send")->click();
     ASSERT_EQ(session.events.size(), 1u);
     EXPECT_EQ(session.events[0].second.at(1), "2031-05-06 07:08:09");
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LiveDialogs, MeasuresScanContinuouslyWithTheTimerAndRecord) {
+    start();
+    runModule();
+    {
+        app::OpenForCommand open(item().control());
+        ASSERT_EQ(item().control().ReadCfg(), S_OK);
+    }
+    app::live::testing::FixedClock clock;
+    app::live::MeasuresPresenter presenter(
+        *doc, prompter, session,
+        [](const std::string&, const std::string&, const std::string& text) { return text; }, clock,
+        platform::Locale::posix());
+    CVisMesDialog dialog(presenter, *doc);
+    auto* list = child<QTreeWidget>(dialog, "measures");
+    auto* startStop = child<QPushButton>(dialog, "startStop");
+    ASSERT_TRUE(list && startStop);
+    ASSERT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_TRUE(list->topLevelItem(0)->text(2).isEmpty());
+
+    child<QRadioButton>(dialog, "continuous")->click();
+    startStop->click();
+    EXPECT_EQ(startStop->text(), "Stop Scanning");
+    EXPECT_TRUE(dialog.timer()->isActive());
+    QSignalSpy ticks(dialog.timer(), &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_FALSE(list->topLevelItem(0)->text(2).isEmpty()) << "values shown by the timer's scan";
+
+    child<QPushButton>(dialog, "recording")->click();
+    ASSERT_EQ(doc->blocks().size(), 1u);
+    EXPECT_EQ(doc->blocks()[0]->name, "QD40@127.0.0.1#1_0_1");
+    startStop->click();
+    EXPECT_FALSE(dialog.timer()->isActive());
     EXPECT_TRUE(prompter.shown.empty());
 }
 
