@@ -6,6 +6,7 @@ if(TARGET qd40_opc AND TARGET qd40_testsupport)
   target_link_libraries(opc_bench PRIVATE qd40_opc qd40_ctl_daemon qd40_testsupport
                                           benchmark::benchmark)
   target_compile_definitions(opc_bench PRIVATE
-    QD40_OPC_SIDECAR_DIR="${PROJECT_SOURCE_DIR}/app/opc_sidecar")
+    QD40_OPC_SIDECAR_DIR="${PROJECT_SOURCE_DIR}/app/opc_sidecar"
+    QD40_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
   add_dependencies(opc_bench qd40sim ovixqd40svr)
 endif()
