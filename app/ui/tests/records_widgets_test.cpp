@@ -189,6 +189,25 @@ TEST_F(RecordsWidgets, ExplorerKeysBecomeActions) {
     EXPECT_FALSE(explorer.selectBlockNamed("NONE"));
 }
 
+TEST_F(RecordsWidgets, TheSystemClipboardCarriesABlockBetweenDocuments) {
+    app::testing::ScriptedPrompter prompter;
+    app::testing::RecordingSession session;
+    QtClipboard clipboard;
+    {
+        auto source = documentWithBlock(250);
+        app::views::ExplorerCommands commands(*source, prompter, session,
+                                              platform::Locale::posix());
+        ASSERT_TRUE(commands.copy(*source->blocks().front(), clipboard));
+    }  // the source document is gone
+    auto target = documentWithBlock(2);
+    app::views::ExplorerCommands commands(*target, prompter, session, platform::Locale::posix());
+    CWaitDialog wait(nullptr);
+    ASSERT_TRUE(commands.paste(*target->blocks().front(), clipboard, wait, nullptr));
+    EXPECT_EQ(target->blocks().front()->records.size(), 252u);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(wait.widget(), nullptr) << "the progress dialog is gone";
+}
+
 TEST_F(RecordsWidgets, FormatDialogKeepsAnEmptyOtherSeparatorOpen) {
     records::SpreadsheetOptions o;
     o.separator = '|';
