@@ -10,16 +10,6 @@ namespace qd40::app::live {
 namespace {
 constexpr size_t kEventSize = 8;
 enum Kind { kPowerOn = 1, kPowerOff = 2, kInitializing = 3 };
-
-std::vector<std::string> splitTabs(const std::string& s) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    for (size_t tab; (tab = s.find('\t', from)) != std::string::npos; from = tab + 1)
-        out.push_back(s.substr(from, tab - from));
-    if (from < s.size())
-        out.push_back(s.substr(from));
-    return out;
-}
 }  // namespace
 
 std::vector<ModuleEvent> parseEvents(std::span<const uint8_t> bytes) {
@@ -51,7 +41,7 @@ std::string EventsPresenter::title() const {
 }
 
 std::vector<std::string> EventsPresenter::columns() {
-    return splitTabs(appText(text::kEventColumns));
+    return columnTitles(text::kEventColumns);
 }
 
 bool EventsPresenter::refresh() {

@@ -41,6 +41,15 @@ void LiveLink::showError() {
         prompter_.message(error_, Buttons::Ok, Icon::Exclamation);
 }
 
+std::vector<std::string> columnTitles(int textId) {
+    const std::string text = appText(textId);
+    std::vector<std::string> out;
+    size_t from = 0;
+    for (size_t tab; (tab = text.find('\t', from)) != std::string::npos; from = tab + 1)
+        out.push_back(text.substr(from, tab - from));
+    return out;
+}
+
 std::string itemTitle(int textId, const CTavikItem& item) {
     return strings::formatText(appText(textId), item.shortDisplayName().c_str());
 }

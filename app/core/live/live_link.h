@@ -7,6 +7,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/core/app_ports.h"
 #include "app/core/open_for_command.h"
@@ -43,6 +44,9 @@ private:
     std::optional<OpenForCommand> open_;
     std::string error_;
 };
+
+// The column titles of a list: the fields of text textId, each ended by a tab.
+std::vector<std::string> columnTitles(int textId);
 
 // "<title with the item's short display name in place of %s>".
 std::string itemTitle(int textId, const CTavikItem& item);

@@ -28,14 +28,6 @@ void putRecord(std::vector<uint8_t>& out, uint16_t word0, uint16_t word1, uint32
     le::setU16(out, at + 2, word1);
     le::setU32(out, at + 4, payload);
 }
-
-std::vector<std::string> splitTabs(const std::string& s) {
-    std::vector<std::string> out;
-    size_t from = 0;
-    for (size_t tab; (tab = s.find('\t', from)) != std::string::npos; from = tab + 1)
-        out.push_back(s.substr(from, tab - from));
-    return out;
-}
 }  // namespace
 
 int CycleData::alarmFlags(int channel) const {
@@ -105,7 +97,7 @@ MeasuresPresenter::MeasuresPresenter(CTavikDoc& doc, AppPrompter& prompter, Sess
 }
 
 std::vector<std::string> MeasuresPresenter::columns() {
-    return splitTabs(appText(text::kMeasureColumns));
+    return columnTitles(text::kMeasureColumns);
 }
 
 std::string MeasuresPresenter::periodText(int ms) const {
