@@ -7,12 +7,6 @@
 
 namespace qd40::security {
 
-namespace {
-bool hasCommaOrSpace(const std::string& text) {
-    return text.find_first_of(", ") != std::string::npos;
-}
-}  // namespace
-
 Answer CUserRights::show(int textId, std::vector<std::string> args, Buttons buttons, Icon icon) {
     if (!prompter_)
         return Answer::Cancel;  // nobody to answer: never a consent
@@ -148,9 +142,7 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
             show(text::kPasswordsDiffer, {});
             continue;
         }
-        const size_t length = characterCount(entry->newPassword);
-        if (length < static_cast<size_t>(std::max(0, settings_.pwdMinLen)) ||
-            length > kMaxPasswordLength || hasCommaOrSpace(entry->newPassword)) {
+        if (!isAcceptablePassword(entry->newPassword, settings_.pwdMinLen)) {
             show(text::kPasswordRules,
                  {std::to_string(settings_.pwdMinLen), std::to_string(kMaxPasswordLength)});
             continue;

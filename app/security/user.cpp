@@ -45,6 +45,12 @@ size_t characterCount(std::string_view text) {
     return count;
 }
 
+bool isAcceptablePassword(std::string_view password, int minLength) {
+    const size_t length = characterCount(password);
+    return length >= static_cast<size_t>(std::max(0, minLength)) && length <= kMaxPasswordLength &&
+           password.find_first_of(", ") == std::string_view::npos;
+}
+
 std::string firstCharacters(std::string_view text, size_t count) {
     size_t end = 0;
     for (size_t seen = 0; end < text.size(); ++end) {

@@ -21,6 +21,9 @@ inline constexpr uint32_t kAlwaysSetRights = 0xFFFF8000u;
 // Lengths in the naming and password rules count characters, not bytes: a
 // UTF-8 text's characters are its bytes that do not continue a sequence.
 size_t characterCount(std::string_view text);
+// A password the rules accept: minLength to kMaxPasswordLength characters,
+// neither comma nor blank.
+bool isAcceptablePassword(std::string_view password, int minLength);
 // The first `count` characters of text, never cutting a character in two.
 std::string firstCharacters(std::string_view text, size_t count);
 

@@ -276,12 +276,23 @@ bool CUserRights::acceptUserEdit(int index, const CUser& edited) {
         return false;
     }
     if (index < 0) {
+        // A starting password is never empty, whatever the minimum length.
+        if (!isAcceptablePassword(edited.password, std::max(1, settings_.pwdMinLen))) {
+            show(text::kPasswordRules, {std::to_string(std::max(1, settings_.pwdMinLen)),
+                                        std::to_string(kMaxPasswordLength)});
+            return false;
+        }
         CUser user;
         user.name = edited.name;
         user.identifier = edited.identifier;
         user.supervisor = edited.supervisor;
         user.groups = edited.groups;
-        user.forceExpiry(clock_.now() - 1);  // expired already: no password yet
+        user.password = hasher_.hash(edited.password);
+        if (user.password.empty()) {
+            show(text::kPasswordNotRecorded, {user.name});
+            return false;
+        }
+        user.forceExpiry(clock_.now() - 1);  // to be replaced at the first connection
         addUser(std::move(user));
     } else {
         if (index >= static_cast<int>(users_.size()))

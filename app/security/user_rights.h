@@ -138,9 +138,12 @@ public:
     // ends the connection.
     bool deleteUser(int index);
     // The user dialog's OK: runs the checks (showing the first failure, the
-    // dialog then stays open), then adds the user (password expired, so that
-    // it is chosen at the first connection) or updates the name, identifier,
-    // supervisor flag and groups of user index, and saves.
+    // dialog then stays open), then adds the user or updates the name,
+    // identifier, supervisor flag and groups of user index, and saves. A new
+    // user's `password` is the starting password the supervisor typed (plain
+    // text, the password rules apply): it is stored hashed and already
+    // expired, so that the user replaces it at the first connection and
+    // nobody else can choose it first.
     bool acceptUserEdit(int index, const CUser& edited);
     // The checks of the user dialog's OK, in order; nullopt when the edit is
     // acceptable. index is the edited user's position, or -1 for a new user.

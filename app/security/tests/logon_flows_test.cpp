@@ -330,6 +330,7 @@ TEST_F(LogonTest, ASaveThatFailsIsShownAndADeletedUserStaysDeclared) {
     fresh.name = "New Person";
     fresh.identifier = "NEWP";
     fresh.groups[0] = true;
+    fresh.password = "start1";
     SecuritySettings changed = rights->settings();
     changed.retries = 7;
     const Case cases[] = {

@@ -363,19 +363,33 @@ TEST_F(UserRightsTest, AcceptingTheUserDialogKeepsThePasswordAndANewUserChoosesO
     CUser fresh;
     fresh.name = "New Person";
     fresh.identifier = "newp";
+    fresh.password = "start1";
     EXPECT_FALSE(rights->acceptUserEdit(-1, fresh));
     EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kUserNeedsGroup});
     fresh.groups[2] = true;
+    // A new user needs a starting password that the rules accept.
+    for (const char* bad : {"", "a b c d", "x,y,z,w"}) {
+        prompter.shown.clear();
+        fresh.password = bad;
+        EXPECT_FALSE(rights->acceptUserEdit(-1, fresh)) << bad;
+        EXPECT_EQ(prompter.shownIds(), std::vector<int>{text::kPasswordRules}) << bad;
+    }
+    fresh.password = "start1";
     ASSERT_TRUE(rights->acceptUserEdit(-1, fresh));
     EXPECT_EQ(store.readInt("Users", "Qty", 0), 2);
+    EXPECT_NE(rights->users()[1].password, "start1") << "stored hashed";
 
+    // Nobody can choose the first password without the starting one; the
+    // user gives it and must replace it at once.
     prompter.shown.clear();
     prompter.connections.push_back(ConnectionEntry{"NEWP", "", false});
-    prompter.passwords = {PasswordEntry{"", "first1", "first1"}};
+    prompter.connections.push_back(ConnectionEntry{"NEWP", "start1", false});
+    prompter.passwords = {PasswordEntry{"start1", "first1", "first1"}};
     EXPECT_TRUE(rights->ConnectUser());
-    EXPECT_EQ(prompter.shownIds(),
-              (std::vector<int>{text::kPasswordExpired, text::kPasswordRecorded}));
-    EXPECT_TRUE(rights->users()[1].history.empty()) << "no previous password";
+    EXPECT_EQ(prompter.shownIds(), (std::vector<int>{text::kWrongPassword, text::kPasswordExpired,
+                                                     text::kPasswordRecorded}));
+    EXPECT_TRUE(rights->users()[1].isInHistory("start1", rights->hasher()))
+        << "the starting password cannot be chosen again";
 }
 
 }  // namespace
