@@ -7,7 +7,7 @@
 //
 // Prints one JSON object a line: {"event":"browsed"...}, {"event":"read"...},
 // {"event":"written"...}, {"event":"connected"}; with "browse" it stops after
-// browsing.
+// browsing and reading once.
 "use strict";
 
 const path = require("path");
@@ -52,12 +52,34 @@ async function browseAll(session, nodeId, prefix, found) {
 
 async function readAll(session, tags) {
     const values = await session.read(tags.map((t) => ({ nodeId: t.nodeId, attributeId: AttributeIds.Value })));
-    return tags.map((t, i) => ({
-        name: t.name,
-        value: values[i].value.value,
-        status: values[i].statusCode.name,
-        source: values[i].sourceTimestamp ? values[i].sourceTimestamp.getTime() : null,
-    }));
+    const result = [];
+    for (let i = 0; i < tags.length; ++i) {
+        const unit = await engineeringUnit(session, tags[i].nodeId);
+        result.push({
+            name: tags[i].name,
+            value: values[i].value.value,
+            status: values[i].statusCode.name,
+            source: values[i].sourceTimestamp ? values[i].sourceTimestamp.getTime() : null,
+            unit,
+        });
+    }
+    return result;
+}
+
+// The display name of the variable's EngineeringUnits property, or null.
+async function engineeringUnit(session, nodeId) {
+    const r = await session.browse({
+        nodeId,
+        browseDirection: BrowseDirection.Forward,
+        referenceTypeId: "HasProperty",
+        includeSubtypes: true,
+        nodeClassMask: NodeClassMask.Variable,
+        resultMask: 0x3f,
+    });
+    const ref = (r.references || []).find((x) => x.browseName.name === "EngineeringUnits");
+    if (!ref) return null;
+    const v = await session.read({ nodeId: ref.nodeId, attributeId: AttributeIds.Value });
+    return v.value.value && v.value.value.displayName ? v.value.value.displayName.text : null;
 }
 
 async function main() {
@@ -75,6 +97,7 @@ async function main() {
     const tags = [];
     await browseAll(session, resolveNodeId("ObjectsFolder"), "", tags);
     say({ event: "browsed", tags: tags.map((t) => t.name) });
+    if (only === "browse") say({ event: "read", tags: await readAll(session, tags) });
     if (only !== "browse") {
         say({ event: "read", tags: await readAll(session, tags) });
         await new Promise((r) => setTimeout(r, 2500));

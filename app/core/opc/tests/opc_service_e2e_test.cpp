@@ -22,6 +22,7 @@
 #include "common/config/cfg_layout.h"
 #include "common/module_registers.h"
 #include "control/ctl/daemon_factory.h"
+#include "server/port_settings.h"
 #include "testing/server_process.h"
 #include "testing/sim_process.h"
 
@@ -184,6 +185,9 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
     sim = std::make_unique<qd40::testing::SimProcess>();
     ASSERT_TRUE(sim->ok()) << sim->error();
     ASSERT_TRUE(svr.ok()) << svr.error();
+    // A silent module fails a request within half a second.
+    platform::RegistryStore(svr.registryDir())
+        .setDword(platform::Hive::LocalMachine, server::kCommunicationKey, "IpTimeOut", 500);
     const std::filesystem::path folder = std::filesystem::path(svr.runtimeDir()) / "files";
     std::filesystem::create_directories(folder);
 
@@ -203,6 +207,16 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
     ASSERT_TRUE(doc.save(folder / "plant.dqx").isOk());
     ASSERT_EQ(ops.openCommunications(), S_OK);
     ASSERT_EQ(simRelay1(), false);
+    // Channel 2 measures in error.
+    ASSERT_TRUE(sim->setFaults("fail_channel 2\n"));
+    std::string unit1;
+    {
+        const cfg::ConstChannelCfg ch =
+            cfg::ConstFullCfgView(item->control().state().cfg).channel(1);
+        ASSERT_EQ(item->control().GetRgeDefUnit(static_cast<int16_t>(ch.function()),
+                                                static_cast<int16_t>(ch.range()), &unit1),
+                  S_OK);
+    }
 
     SidecarOptions options;
     options.script = kSidecar + "/server.js";
@@ -239,10 +253,14 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
         const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();
+        EXPECT_EQ(tagIn(*second, module + ".Chan_01").value("status").toString(), "Good");
+        EXPECT_EQ(tagIn(*second, module + ".Chan_02").value("status").toString(), "Bad");
+        EXPECT_EQ(tagIn(*second, module + ".Chan_01").value("unit").toString().toStdString(),
+                  unit1);
+        EXPECT_TRUE(tagIn(*second, module + ".Relay 1").value("unit").isNull());
         for (const char* chan : {".Chan_01", ".Chan_02"}) {
             const QJsonObject a = tagIn(*first, module + chan);
             const QJsonObject b = tagIn(*second, module + chan);
-            EXPECT_EQ(b.value("status").toString(), "Good") << chan;
             const double ta = a.value("source").toDouble();
             const double tb = b.value("source").toDouble();
             EXPECT_GT(tb, ta) << chan << ": a new cycle 2.5 s later";
@@ -263,7 +281,12 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
         EXPECT_TRUE(pumpUntil([&] { return toolkit.NumbrClientConnections() == 0; }, 10s));
     }
 
-    // The process killed during the service comes back with the tags.
+    // The module falls silent: its tags say so, and keep saying so when the
+    // process killed during the service comes back with them.
+    ASSERT_TRUE(sim->setFaults("off 1\n"));
+    const COpcTag& chan1 = service.readableTags().at(1);
+    ASSERT_EQ(chan1.name, module + ".Chan_01");
+    ASSERT_TRUE(pumpUntil([&] { return chan1.value == TagValue(0.0f); }, 20s));
     const pid_t first = toolkit.processId();
     ASSERT_GT(first, 0);
     ASSERT_EQ(::kill(first, SIGKILL), 0);
@@ -276,6 +299,11 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
     auto browsed = again.waitFor("browsed", 60s);
     ASSERT_TRUE(browsed);
     EXPECT_EQ(names(*browsed), expected);
+    auto read = again.waitFor("read", 60s);
+    ASSERT_TRUE(read);
+    for (const auto& name : expected)
+        EXPECT_EQ(tagIn(*read, name).value("status").toString(), "BadCommunicationError") << name;
+    ASSERT_TRUE(sim->setFaults(""));
     EXPECT_TRUE(pumpUntil([&] { return again.exitCode().has_value(); }, 20s));
     EXPECT_GT(service.ticks(), 10u);
 }
