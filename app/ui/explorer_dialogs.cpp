@@ -191,12 +191,15 @@ bool QtClipboard::put(const std::string& format, const QByteArray& data) {
 }
 
 std::optional<QByteArray> QtClipboard::get(const std::string& format) const {
+    if (!has(format))
+        return std::nullopt;
+    return QGuiApplication::clipboard()->mimeData()->data(QString::fromStdString(format));
+}
+
+bool QtClipboard::has(const std::string& format) const {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
-    const QString f = QString::fromStdString(format);
-    if (!mime || !mime->hasFormat(f))
-        return std::nullopt;
-    return mime->data(f);
+    return mime && mime->hasFormat(QString::fromStdString(format));
 }
 
 }  // namespace qd40::ui

@@ -64,6 +64,8 @@ class QtClipboard : public app::views::ClipboardPort {
 public:
     bool put(const std::string& format, const QByteArray& data) override;
     std::optional<QByteArray> get(const std::string& format) const override;
+    // Whether data under format is there, without fetching it.
+    bool has(const std::string& format) const;
 };
 
 }  // namespace qd40::ui

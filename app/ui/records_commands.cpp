@@ -132,7 +132,7 @@ void RecordsFrameCommands::updateCommands() {
     if (explorer) {
         c.blockSelected = explorer->selectedBlock() != nullptr;
         c.documentHasBlocks = !explorer->document().doc().blocks().empty();
-        c.clipboardHasBlock = clipboard_->get(app::views::kClipboardFormat).has_value();
+        c.clipboardHasBlock = clipboard_->has(app::views::kClipboardFormat);
     }
     for (auto& [command, action] : actions_)
         if (command != ExplorerCommand::NewGraph)

@@ -11,6 +11,7 @@
 
 #include "app/core/tavik_app.h"
 #include "app/core/views/explorer_logic.h"
+#include "app/ui/explorer_dialogs.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/records_print.h"
 
@@ -68,7 +69,7 @@ private:
     app::AppPrompter& prompter_;
     platform::Locale locale_;
     std::filesystem::path dataFolder_;
-    std::unique_ptr<app::views::ClipboardPort> clipboard_;
+    std::unique_ptr<QtClipboard> clipboard_;
     std::unique_ptr<app::views::ExportDialogs> qtExportDialogs_;
     app::views::ExportDialogs* exportDialogs_ = nullptr;
     QAction* readMemory_ = nullptr;
