@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/module_constants.h"
 #include "control/ctl/ctl_state.h"
 
 namespace qd40::app::views {
 
 inline constexpr int kComPorts = 8;  // "COM1".."COM8"
-inline constexpr std::array<uint32_t, 5> kBaudRates{9600, 19200, 38400, 57600, 115200};
+using module::kBaudRates;  // the rates a line offers
 inline constexpr int kMaxTcpPort = 999;
 
 // The list entry of a COM port (port - 1; the first entry below 1, the last above 8).
