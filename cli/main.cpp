@@ -7,7 +7,6 @@
 #include <iostream>
 #include <thread>
 
-#include "cli/doc_commands.h"
 #include "cli/qd40_cli.h"
 #include "control/ctl/daemon_factory.h"
 
@@ -51,8 +50,6 @@ int main(int argc, char** argv) {
         while (!gInterrupted && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (qd40::cli::isDocCommand(args))
-        return qd40::cli::runDocCommand(args, std::cout, std::cerr, context);
-    return qd40::cli::runQd40(args, std::cout, std::cerr, context);
+    return qd40::cli::runQd40(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                              context);
 }

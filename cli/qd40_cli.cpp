@@ -1,5 +1,7 @@
 #include "cli/qd40_cli.h"
 
+#include "cli/doc_commands.h"
+
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -1203,6 +1205,9 @@ std::string generalHelp() {
     for (const Command& c : kCommands)
         text += std::string("  ") + c.synopsis + "\n";
     text +=
+        "  doc SUBCOMMAND FILE ...   desktop application documents, offline or on their\n"
+        "                            modules (qd40 doc --help; no CONNECTION)\n";
+    text +=
         "\n'qd40 COMMAND --help' describes a command. Dates, times and numbers follow\n"
         "the locale of the environment (LC_ALL=C: YYYY-MM-DD, HH:MM:SS and '.').\n";
     return text;
@@ -1347,6 +1352,8 @@ int finishRun(Status st, std::ostream& out, std::ostream& err) {
 
 int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
             const CliContext& context) {
+    if (isDocCommand(args))
+        return runDocCommand(args, out, err, context);
     std::vector<std::string> words = args;
     Connection conn;
     Status st = takeConnection(words, conn);
