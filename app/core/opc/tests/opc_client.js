@@ -113,7 +113,8 @@ async function main() {
         say({ event: "connected" });
         await new Promise((resolve) => readline.createInterface({ input: process.stdin }).once("line", resolve));
     }
-    await session.close();
+    // The server may have closed the session meanwhile.
+    try { await session.close(); } catch (e) { say({ event: "closed", reason: String(e.message || e) }); }
     await client.disconnect();
 }
 
