@@ -260,5 +260,20 @@ TEST_F(SidecarToolkitTest, AProgramThatCannotStartIsReportedOnceAndTriedAgain) {
     EXPECT_EQ(reports_.size(), 1u);
 }
 
+TEST_F(SidecarToolkitTest, RegistrationDescribesTheServerInTheClassesRootUntilRemoved) {
+    const platform::RegistryStore store;  // the test's private registry
+    const std::string classKey = "CLSID\\" + kOpcServerClsid.toString();
+    ASSERT_TRUE(toolkit_->UpdateRegistry(kOpcServerClsid, kOpcProgId, kOpcDescription,
+                                         "/opt/tavik/bin/tavik"));
+    EXPECT_EQ(store.getString(platform::Hive::ClassesRoot, classKey + "\\LocalServer32", ""),
+              "/opt/tavik/bin/tavik");
+    EXPECT_EQ(store.getString(platform::Hive::ClassesRoot, std::string(kOpcProgId) + "\\CLSID", ""),
+              kOpcServerClsid.toString());
+    EXPECT_TRUE(toolkit_->UnregisterServer(kOpcServerClsid, kOpcProgId));
+    EXPECT_FALSE(store.keyExists(platform::Hive::ClassesRoot, classKey));
+    EXPECT_FALSE(store.keyExists(platform::Hive::ClassesRoot, kOpcProgId));
+    EXPECT_EQ(toolkit_->launches(), 0) << "registration needs no process";
+}
+
 }  // namespace
 }  // namespace qd40::app::opc
