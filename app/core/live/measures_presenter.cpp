@@ -91,6 +91,10 @@ MeasuresPresenter::MeasuresPresenter(CTavikDoc& doc, AppPrompter& prompter, Sess
         const ctl::CtlState& state = item->control().state();
         m.scanned = cfg::ConstFullCfgView(state.cfg).chansToScan();
         m.names.setConfigSnapshot(state.cfg, state.chansRes, state.ext, 0);
+        // The communication of the modules to scan is open while the display
+        // lives; one that cannot be opened now is tried again at each scan.
+        if (m.scanned != 0)
+            m.link->ensureOpen();
         modules_.push_back(std::move(m));
     }
     rebuildLines();

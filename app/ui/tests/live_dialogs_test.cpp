@@ -1,5 +1,6 @@
 // The live dialogs offscreen on a simulated module: what their buttons and
 // timers call, and what they show of their presenters.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include "app/core/live/tests/live_fixture.h"
 #include "app/ui/clock_dialog.h"
 #include "app/ui/events_dialog.h"
+#include "app/ui/live_launch.h"
 #include "app/ui/measures_dialog.h"
 #include "app/ui/relays_dialog.h"
 #include "app/ui/status_dialog.h"
@@ -155,6 +157,41 @@ TEST_F(LiveDialogs, MeasuresScanContinuouslyWithTheTimerAndRecord) {
     startStop->click();
     EXPECT_FALSE(dialog.timer()->isActive());
     EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(LiveDialogs, EachDialogOpensOnTheModuleAndGivesItsCommunicationBack) {
+    start();
+    app::live::testing::FixedClock clock;
+    const platform::Locale locale = platform::Locale::posix();
+    // Closes the modal dialog once it shows, and says what it was.
+    QStringList titles;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_NE(modal, nullptr);
+            titles << modal->windowTitle();
+            EXPECT_TRUE(isOpen()) << "open while " << modal->windowTitle().toStdString()
+                                  << " shows";
+            modal->close();
+        });
+    };
+    const std::vector<std::function<void()>> dialogs = {
+        [&] { execEventsDialog(item(), prompter, locale, nullptr); },
+        [&] { execRelaysDialog(item(), prompter, nullptr); },
+        [&] { execStatusDialog(item(), prompter, session, locale, nullptr); },
+        [&] { execClockDialog(item(), prompter, session, clock, locale, nullptr); },
+        [&] { execMeasuresDialog(*doc, prompter, session, clock, locale, nullptr); },
+    };
+    for (const auto& show : dialogs) {
+        closeWhenShown();
+        show();
+        EXPECT_FALSE(isOpen()) << "closed by the dialog that opened it";
+    }
+    EXPECT_EQ(titles, (QStringList{"Module \"QD40@127.0.0.1#1\" Abnormal Events",
+                                   "Module \"QD40@127.0.0.1#1\" Relays Status and Control",
+                                   "Module \"QD40@127.0.0.1#1\" Status",
+                                   "Set module \"QD40@127.0.0.1#1\" internal clock",
+                                   "Measurements Display"}));
 }
 
 }  // namespace
