@@ -18,17 +18,12 @@
 #include "testing/server_process.h"
 #include "testing/sim_process.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 // Qt last: its "signals" keyword would stand for a member name above.
 #include <QCoreApplication>
 
-extern char** environ;
+#include "app/core/opc/tests/node_script.h"
 
 using namespace qd40;
 using namespace qd40::app;
@@ -174,79 +169,6 @@ void BM_UpdateAndPublish(benchmark::State& state) {
     });
 }
 
-// A subscriber of one tag (bench/opc_subscriber.js): each value notified
-// comes as a line on its output.
-class Subscriber {
-public:
-    Subscriber(const std::string& endpoint, const std::string& nodeId) {
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t a;
-        posix_spawn_file_actions_init(&a);
-        posix_spawn_file_actions_adddup2(&a, in[0], 0);
-        posix_spawn_file_actions_adddup2(&a, out[1], 1);
-        const std::string pki = std::filesystem::temp_directory_path() /
-                                ("qd40-opc-bench-" + std::to_string(::getpid()));
-        std::vector<std::string> args = {
-            "node", QD40_BENCH_DIR "/opc_subscriber.js", QD40_OPC_SIDECAR_DIR, endpoint, pki,
-            nodeId};
-        std::vector<char*> argv;
-        for (auto& s : args)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        if (::posix_spawnp(&pid_, "node", &a, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&a);
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = in[1];
-        stdout_ = out[0];
-    }
-    ~Subscriber() {
-        ::close(stdin_);  // it ends at the end of its input
-        if (pid_ > 0) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-                if (std::chrono::steady_clock::now() > deadline) {
-                    ::kill(pid_, SIGKILL);
-                    ::waitpid(pid_, nullptr, 0);
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        }
-        ::close(stdout_);
-    }
-    // The next line, the event loop running meanwhile; empty after the time-out.
-    std::string line(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            if (const size_t nl = pending_.find('\n'); nl != std::string::npos) {
-                std::string l = pending_.substr(0, nl);
-                pending_.erase(0, nl + 1);
-                return l;
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                return {};
-            QCoreApplication::processEvents();
-            pollfd p{stdout_, POLLIN, 0};
-            if (::poll(&p, 1, 1) == 1) {
-                char buf[4096];
-                const ssize_t n = ::read(stdout_, buf, sizeof buf);
-                if (n <= 0)
-                    return {};
-                pending_.append(buf, static_cast<size_t>(n));
-            }
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdin_ = -1, stdout_ = -1;
-    std::string pending_;
-};
-
 // From a tag's update in tavik to its notification in a subscribed client
 // (the update of a tick comes at most one period after the module's cycle).
 void BM_UpdateToClientNotification(benchmark::State& state) {
@@ -254,26 +176,30 @@ void BM_UpdateToClientNotification(benchmark::State& state) {
     if (!p.error.empty())
         return state.SkipWithError(p.error.c_str());
     const opc::COpcTag& tag = p.service->readableTags().front();
-    Subscriber client(p.toolkit->endpoint(), "ns=1;s=" + tag.name);
+    const std::string pki =
+        std::filesystem::temp_directory_path() / ("qd40-opc-bench-" + std::to_string(::getpid()));
+    // bench/opc_subscriber.js prints each value notified on a line.
+    opc::nodejs::NodeScript client({QD40_BENCH_DIR "/opc_subscriber.js", QD40_OPC_SIDECAR_DIR,
+                                    p.toolkit->endpoint(), pki, "ns=1;s=" + tag.name});
     // node-opcua writes its own notes on the output too.
-    std::string ready;
-    while ((ready = client.line(std::chrono::seconds(60))).size() && ready.rfind("ready", 0) != 0) {
+    std::optional<std::string> ready;
+    while ((ready = client.line(std::chrono::seconds(60))) && ready->rfind("ready", 0) != 0) {
     }
-    if (ready.empty())
-        return state.SkipWithError(("the subscriber did not start: " + ready).c_str());
+    if (!ready)
+        return state.SkipWithError("the subscriber did not start");
     // The server's revised publishing interval bounds the wait of a change.
-    state.counters["publishing_ms"] = std::atof(ready.substr(6).c_str());
-    while (!client.line(std::chrono::milliseconds(300)).empty()) {
+    state.counters["publishing_ms"] = std::atof(ready->substr(6).c_str());
+    while (client.line(std::chrono::milliseconds(300))) {
     }
     int value = 1000000;
     for (auto _ : state) {
         const std::string expected = std::to_string(++value);
         const auto start = std::chrono::steady_clock::now();
         p.toolkit->UpdateTag(tag.handle, opc::TagValue(float(value)), opc::kQualityGood);
-        std::string got;
-        while (!(got = client.line(std::chrono::seconds(2))).empty() && got != expected) {
+        std::optional<std::string> got;
+        while ((got = client.line(std::chrono::seconds(2))) && *got != expected) {
         }
-        if (got != expected)
+        if (!got)
             return state.SkipWithError("a value never reached the client");
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

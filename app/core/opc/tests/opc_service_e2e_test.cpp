@@ -3,13 +3,7 @@
 // (opc_client.js): browsing, channel values following the module's cycles,
 // a relay written from the client, the client counted, and the process
 // killed during the service coming back with its tags.
-#include <fcntl.h>
 #include <modbus.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -32,7 +26,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-extern char** environ;
+#include "app/core/opc/tests/node_script.h"
 
 namespace qd40::app::opc {
 namespace {
@@ -56,84 +50,29 @@ bool pumpUntil(Pred pred, std::chrono::milliseconds limit) {
     return true;
 }
 
-// The client script, its output read line by line while the loop runs.
-class ClientScript {
+// The client script; its messages are JSON lines.
+class ClientScript : public nodejs::NodeScript {
 public:
-    explicit ClientScript(const std::vector<std::string>& args) {
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t a;
-        posix_spawn_file_actions_init(&a);
-        posix_spawn_file_actions_adddup2(&a, in[0], 0);
-        posix_spawn_file_actions_adddup2(&a, out[1], 1);
-        std::vector<std::string> all = {"node", kClientScript};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& s : all)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        if (::posix_spawnp(&pid_, "node", &a, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&a);
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = in[1];
-        stdout_ = out[0];
-        ::fcntl(stdout_, F_SETFL, O_NONBLOCK);
-    }
-    ~ClientScript() {
-        if (pid_ > 0 && !exitCode()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(stdin_);
-        ::close(stdout_);
-    }
-    bool started() const { return pid_ > 0; }
+    explicit ClientScript(std::vector<std::string> args)
+        : NodeScript(withScript(std::move(args))) {}
     // The next message with that event, the loop running meanwhile.
     std::optional<QJsonObject> waitFor(const std::string& event, std::chrono::milliseconds limit) {
-        std::optional<QJsonObject> found;
-        pumpUntil(
-            [&] {
-                read();
-                while (!lines_.empty() && !found) {
-                    const QJsonObject o =
-                        QJsonDocument::fromJson(QByteArray::fromStdString(lines_.front())).object();
-                    lines_.erase(lines_.begin());
-                    if (o.value("event").toString().toStdString() == event)
-                        found = o;
-                }
-                return found.has_value() || exitCode().has_value();
-            },
-            limit);
-        return found;
-    }
-    void finish() { (void)!::write(stdin_, "done\n", 5); }
-    std::optional<int> exitCode() {
-        if (!code_ && pid_ > 0) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_)
-                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        const auto deadline = Clock::now() + limit;
+        while (auto l = line(std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                   Clock::now()))) {
+            const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(*l)).object();
+            if (o.value("event").toString().toStdString() == event)
+                return o;
         }
-        return code_;
+        return std::nullopt;
     }
+    void finish() { write("done\n"); }
 
 private:
-    void read() {
-        char buf[65536];
-        ssize_t n;
-        while ((n = ::read(stdout_, buf, sizeof buf)) > 0)
-            pending_.append(buf, static_cast<size_t>(n));
-        for (size_t nl; (nl = pending_.find('\n')) != std::string::npos; pending_.erase(0, nl + 1))
-            lines_.push_back(pending_.substr(0, nl));
+    static std::vector<std::string> withScript(std::vector<std::string> args) {
+        args.insert(args.begin(), kClientScript);
+        return args;
     }
-
-    pid_t pid_ = -1;
-    int stdin_ = -1, stdout_ = -1;
-    std::string pending_;
-    std::vector<std::string> lines_;
-    std::optional<int> code_;
 };
 
 std::vector<std::string> names(const QJsonObject& browsed) {
@@ -279,7 +218,7 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
         toolkit.RequestDisconnect();
         EXPECT_EQ(toolkit.NumbrClientConnections(), 0);
         client.finish();
-        EXPECT_TRUE(pumpUntil([&] { return client.exitCode().has_value(); }, 20s));
+        EXPECT_TRUE(client.waitExit(20s));
         EXPECT_EQ(client.exitCode(), 0);
     }
 
@@ -306,7 +245,7 @@ TEST_F(OpcServiceE2eTest, AClientBrowsesReadsWritesARelayAndOutlivesTheProcess) 
     for (const auto& name : expected)
         EXPECT_EQ(tagIn(*read, name).value("status").toString(), "BadCommunicationError") << name;
     ASSERT_TRUE(sim->setFaults(""));
-    EXPECT_TRUE(pumpUntil([&] { return again.exitCode().has_value(); }, 20s));
+    EXPECT_TRUE(again.waitExit(20s));
     EXPECT_GT(service.ticks(), 10u);
 }
 
