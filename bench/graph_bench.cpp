@@ -5,12 +5,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "app/records/graph_decimator.h"
+#include "app/records/graph_model.h"
+#include "common/config/cfg_layout.h"
 
 using namespace qd40::records;
 
@@ -95,8 +98,45 @@ void BM_CopyPoints(benchmark::State& state) {
     }
 }
 
+// A block of 10,000,000 records, cycles of a date record and 30 channels.
+const CExplBloc& bigBlock() {
+    static const CExplBloc b = [] {
+        constexpr size_t kRecords = 10'000'000;
+        CExplBloc block;
+        qd40::cfg::MemBlockCfg(block.memCfg).setChansToRecord((1u << 30) - 1);
+        block.records.reserve(kRecords);
+        for (size_t cycle = 0; block.records.size() < kRecords; ++cycle) {
+            const double date = 46000.0 + double(cycle) / 86400.0;
+            _tExplRecord d;
+            d.setDate(date);
+            block.records.push_back(d);
+            for (int ch = 1; ch <= 30 && block.records.size() < kRecords; ++ch) {
+                _tExplRecord r;
+                r.setFlags(static_cast<uint16_t>(kMeasureRecord << 14 | ch));
+                r.setDate(date);
+                r.setPayload(std::bit_cast<uint32_t>(float(ch + cycle % 100)));
+                block.records.push_back(r);
+            }
+        }
+        return block;
+    }();
+    return b;
+}
+
+// The curves and their summaries of a whole block, as the graph window
+// prepares them.
+void BM_FillGraphOf10MRecordBlock(benchmark::State& state) {
+    const CExplBloc& block = bigBlock();
+    for (auto _ : state) {
+        GraphModel model;
+        model.fill(block, nullptr);
+        benchmark::DoNotOptimize(model.curves().data());
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_FillGraphOf10MRecordBlock)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EnvelopeFromSummary)->Arg(100)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EnvelopePlainScan)->Arg(100)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuildSummary)->Unit(benchmark::kMillisecond);

@@ -341,7 +341,7 @@ void appendRecordDateText(std::string& out, const _tExplRecord& r, const platfor
 }
 
 RecordText CExplBloc::FormatRecordText(size_t index, char separator, bool dateKnown,
-                                       const platform::Locale& locale) const {
+                                       const platform::Locale& locale, bool joinLine) const {
     RecordText t;
     if (index >= records.size())
         return t;
@@ -376,7 +376,7 @@ RecordText CExplBloc::FormatRecordText(size_t index, char separator, bool dateKn
             t.columns[7] = strings::format(" %ld", static_cast<long>(r.errorCode()));
         }
     }
-    for (size_t c = 0; c < t.columns.size(); ++c) {
+    for (size_t c = 0; joinLine && c < t.columns.size(); ++c) {
         if (c > 0)
             t.line += separator;
         t.line += t.columns[c];

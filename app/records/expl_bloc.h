@@ -136,9 +136,10 @@ public:
     bool SortRecords(IWaitDialog* dialog, IRecordsPrompter* prompter);
 
     // The texts of record index; dateKnown tells whether its date is known
-    // (see the callers).
+    // (see the callers). The joined line is left empty when joinLine is false
+    // (a table shows the columns only).
     RecordText FormatRecordText(size_t index, char separator, bool dateKnown,
-                                const platform::Locale& locale) const;
+                                const platform::Locale& locale, bool joinLine = true) const;
 
     // Stores every field in the current layout.
     void Serialize(archive::Writer& ar) const;

@@ -39,7 +39,7 @@ int RecordsTableModel::columnCount(const QModelIndex& parent) const {
 
 const RecordText& RecordsTableModel::rowText(size_t row) const {
     if (row != cachedRow_) {
-        cached_ = block_->FormatRecordText(row, '\t', row >= firstDated_, locale_);
+        cached_ = block_->FormatRecordText(row, '\t', row >= firstDated_, locale_, false);
         cachedRow_ = row;
     }
     return cached_;
