@@ -24,6 +24,7 @@ constexpr int kChannels = 30;
 constexpr int kStatusRunBit = 0;
 constexpr size_t kHoldsRecordsOffset = 4;
 constexpr int16_t kRunWithoutReopening = 2;
+constexpr std::chrono::milliseconds kDisconnectWait{2000};
 
 }  // namespace
 
@@ -322,6 +323,23 @@ CTavikDoc* OpcServices::documentInSlot(int slot) const {
         if (s->slot == slot && slot != kNoSlot)
             return &s->document();
     return nullptr;
+}
+
+bool mayCloseServedWindow(const OpcServices& services, const CTavikDoc& doc, AppPrompter& prompter,
+                          Session& session,
+                          const std::function<void(std::chrono::milliseconds)>& wait) {
+    if (!session.hasRight(right::kCloseWindow) || !services.inService(doc))
+        return true;
+    session.audit(security::AuditEvent::CLOSE_DOC, {doc.path().string()});
+    OpcToolkit& toolkit = services.toolkit();
+    if (toolkit.NumbrClientConnections() <= 0)
+        return true;
+    if (prompter.message(appText(app::text::kOpcClientsConnected), Buttons::YesNoCancel,
+                         Icon::Exclamation, 1) != Answer::Yes)
+        return false;
+    toolkit.RequestDisconnect();
+    wait(kDisconnectWait);
+    return true;
 }
 
 // ---- declaration -------------------------------------------------------------------

@@ -111,7 +111,7 @@ public:
     void onWrite(TagHandle tag);
     // The open document declared in slot, if any.
     CTavikDoc* documentInSlot(int slot) const;
-    OpcToolkit& toolkit() { return toolkit_; }
+    OpcToolkit& toolkit() const { return toolkit_; }
 
 private:
     OpcToolkit& toolkit_;
@@ -119,6 +119,14 @@ private:
     Session& session_;
     std::map<const CTavikDoc*, std::unique_ptr<OpcDocService>> services_;
 };
+
+// A window of doc is closing: when the document is in service, CLOSE_DOC is
+// recorded and, with clients connected, message 387 asks whether to go on
+// (Yes disconnects them, then `wait` 2000 ms). False keeps the window.
+// Without right 1 nothing is asked here (the window's own rules refuse).
+bool mayCloseServedWindow(const OpcServices& services, const CTavikDoc& doc, AppPrompter& prompter,
+                          Session& session,
+                          const std::function<void(std::chrono::milliseconds)>& wait);
 
 // ---- declaration in the machine-wide store ------------------------------------------
 

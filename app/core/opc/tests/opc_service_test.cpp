@@ -4,6 +4,7 @@
 // the qualities of a silent module and the modules stopped on closing.
 #include <gtest/gtest.h>
 
+#include "app/core/app_strings.h"
 #include "app/core/opc/opc_docs_list.h"
 #include "app/core/opc/opc_service.h"
 #include "app/core/opc/opc_strings.h"
@@ -58,7 +59,14 @@ public:
     std::vector<std::pair<std::string, bool>> created;
     std::vector<std::pair<TagHandle, std::string>> properties;
     std::vector<Update> updates;
+    int NumbrClientConnections() override { return clients; }
+    void RequestDisconnect() override {
+        ++disconnects;
+        clients = 0;
+    }
     std::vector<TagHandle> removed;
+    int clients = 0;
+    int disconnects = 0;
 };
 
 class OpcServiceTest : public ::testing::Test {
@@ -300,6 +308,42 @@ TEST_F(OpcServiceTest, OnlyADeclaredUserWithAValidPasswordOpensASession) {
         EXPECT_EQ(check(c.identifier, c.password), c.accepted) << c.identifier << "/" << c.password;
     clock.t += 31 * security::kSecondsPerDay;
     EXPECT_FALSE(check("JDOE", "secret1")) << "expired";
+}
+
+TEST_F(OpcServiceTest, ClosingAWindowOfADocumentInServiceAsksWhileClientsAreConnected) {
+    auto doc = offlineDoc(0);
+    ASSERT_TRUE(doc->save(folder / "plant.dqx").isOk());
+    OpcServices services(toolkit, prompter, session);
+    std::vector<std::chrono::milliseconds> waits;
+    const auto wait = [&](std::chrono::milliseconds ms) { waits.push_back(ms); };
+    toolkit.clients = 2;
+    EXPECT_TRUE(mayCloseServedWindow(services, *doc, prompter, session, wait))
+        << "not in service: nothing asked";
+    EXPECT_TRUE(prompter.shown.empty());
+
+    doc->communicationsOpen = true;
+    ASSERT_EQ(services.of(*doc).start("", kModeNever, false), 1);
+    prompter.answers = {Answer::No, Answer::Cancel, Answer::Yes};
+    EXPECT_FALSE(mayCloseServedWindow(services, *doc, prompter, session, wait));
+    EXPECT_FALSE(mayCloseServedWindow(services, *doc, prompter, session, wait));
+    EXPECT_EQ(toolkit.disconnects, 0);
+    EXPECT_TRUE(mayCloseServedWindow(services, *doc, prompter, session, wait));
+    EXPECT_EQ(toolkit.disconnects, 1);
+    EXPECT_EQ(waits, std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(2000)});
+    ASSERT_EQ(prompter.shown.size(), 3u);
+    EXPECT_EQ(prompter.shown[0].text, appText(app::text::kOpcClientsConnected));
+    EXPECT_EQ(prompter.shown[0].buttons, Buttons::YesNoCancel);
+    EXPECT_EQ(session.events.size(), 3u);
+    EXPECT_EQ(session.events[0], std::make_pair(AuditEvent::CLOSE_DOC,
+                                                std::vector<std::string>{doc->path().string()}));
+
+    // Nobody connected: recorded, not asked; without right 1: neither.
+    EXPECT_TRUE(mayCloseServedWindow(services, *doc, prompter, session, wait));
+    EXPECT_EQ(prompter.shown.size(), 3u);
+    EXPECT_EQ(session.events.size(), 4u);
+    session.rights = ~(1u << right::kCloseWindow);
+    EXPECT_TRUE(mayCloseServedWindow(services, *doc, prompter, session, wait));
+    EXPECT_EQ(session.events.size(), 4u);
 }
 
 // ---- against the simulator -----------------------------------------------------------
