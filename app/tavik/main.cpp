@@ -6,6 +6,7 @@
 // A hidden option, "--screenshots FOLDER", saves pictures of the main window
 // and of the dialogs once the command line has been handled, then ends.
 #include <cstdio>
+#include <thread>
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -100,6 +101,12 @@ int main(int argc, char** argv) {
     };
     frameConfig.inOpcService = [&opcServices](const app::CTavikDoc& doc) {
         return opcServices && opcServices->inService(doc);
+    };
+    frameConfig.mayCloseServedWindow = [&](const app::CTavikDoc& doc) {
+        return !opcServices || app::opc::mayCloseServedWindow(*opcServices, doc, prompter, tavik,
+                                                              [](std::chrono::milliseconds ms) {
+                                                                  std::this_thread::sleep_for(ms);
+                                                              });
     };
     const app::CTavikDoc::ControlFactory controlFactory = frameConfig.controlFactory;
     ui::MainFrame frame(tavik, prompter, std::move(frameConfig));

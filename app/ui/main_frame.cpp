@@ -394,6 +394,8 @@ bool MainFrame::guardWindowClose(DocWindow& window) {
     DocumentHandle& doc = window.document();
     if (closing_ == &doc)
         return true;
+    if (config_.mayCloseServedWindow && !config_.mayCloseServedWindow(doc.doc()))
+        return false;
     // The windows of the document still in the area, this one included.
     const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
     const auto shown = std::count_if(windows.cbegin(), windows.cend(), [&](QMdiSubWindow* w) {

@@ -37,6 +37,9 @@ struct FrameConfig {
     // it runs, the document's communications stay open.
     std::function<void(app::CTavikDoc&)> documentClosing;
     std::function<bool(const app::CTavikDoc&)> inOpcService;
+    // Asked first when a window of a document closes (the OPC service's
+    // question about connected clients); false keeps the window.
+    std::function<bool(const app::CTavikDoc&)> mayCloseServedWindow;
 };
 
 class MainFrame : public QMainWindow, public app::AppFrame {
