@@ -7,10 +7,7 @@
 
 #include "app/core/app_strings.h"
 #include "app/core/doc_operations.h"
-#include "app/core/tests/doc_test_support.h"
-#include "control/ctl/daemon_factory.h"
-#include "testing/server_process.h"
-#include "testing/sim_process.h"
+#include "app/core/tests/simulated_module.h"
 
 namespace qd40::app {
 namespace {
@@ -33,15 +30,10 @@ int closedPort() {
 class DocOperationsTest : public ::testing::Test {
 protected:
     void start(std::vector<std::string> simArgs = {}) {
-        qd40::testing::SimProcess::Options o;
-        o.args = std::move(simArgs);
-        sim = std::make_unique<qd40::testing::SimProcess>(o);
-        ASSERT_TRUE(sim->ok()) << sim->error();
-        ASSERT_TRUE(svr.ok()) << svr.error();
-        folder = std::filesystem::path(svr.runtimeDir()) / "files";
-        std::filesystem::create_directories(folder);
-        doc = std::make_unique<CTavikDoc>(
-            testing::controlFactory(ctl::daemonFactory(), svr.registryDir()));
+        ASSERT_TRUE(module.start(std::move(simArgs)));
+        sim = module.sim.get();
+        folder = module.folder;
+        doc = std::make_unique<CTavikDoc>(module.controls());
         ops = std::make_unique<DocOperations>(*doc, prompter, session);
     }
     CTavikItem& addTcpItem(int port) {
@@ -64,8 +56,8 @@ protected:
         return id;
     }
 
-    qd40::testing::ServerProcess svr;
-    std::unique_ptr<qd40::testing::SimProcess> sim;
+    testing::SimulatedModule module;
+    qd40::testing::SimProcess* sim = nullptr;
     std::filesystem::path folder;
     testing::ScriptedPrompter prompter;
     testing::RecordingSession session;

@@ -5,11 +5,7 @@
 
 #include "app/core/app_strings.h"
 #include "app/core/read_memory.h"
-#include "app/core/tests/doc_test_support.h"
-#include "control/ctl/daemon_factory.h"
-#include "server/port_settings.h"
-#include "testing/server_process.h"
-#include "testing/sim_process.h"
+#include "app/core/tests/simulated_module.h"
 
 namespace qd40::app {
 namespace {
@@ -51,17 +47,10 @@ class ReadMemoryTest : public ::testing::Test {
 protected:
     void start(std::vector<std::string> simArgs) {
         // A silent module fails a request within half a second.
-        platform::RegistryStore(svr.registryDir())
-            .setDword(platform::Hive::LocalMachine, server::kCommunicationKey, "IpTimeOut", 500);
-        qd40::testing::SimProcess::Options o;
-        o.args = std::move(simArgs);
-        sim = std::make_unique<qd40::testing::SimProcess>(o);
-        ASSERT_TRUE(sim->ok()) << sim->error();
-        ASSERT_TRUE(svr.ok()) << svr.error();
-        folder = std::filesystem::path(svr.runtimeDir()) / "files";
-        std::filesystem::create_directories(folder);
-        doc = std::make_unique<CTavikDoc>(
-            testing::controlFactory(ctl::daemonFactory(), svr.registryDir()));
+        ASSERT_TRUE(module.start(std::move(simArgs), 500));
+        sim = module.sim.get();
+        folder = module.folder;
+        doc = std::make_unique<CTavikDoc>(module.controls());
         item = &doc->newItem();
         item->control().put_Serial(0);
         item->control().put_IpAddr("127.0.0.1");
@@ -76,7 +65,7 @@ protected:
     uint32_t moduleCount(int block) {
         uint32_t n = 0;
         ctl::OvixQd40Ctl c(ctl::daemonFactory(), nullptr,
-                           platform::RegistryStore(svr.registryDir()));
+                           platform::RegistryStore(module.svr.registryDir()));
         c.put_Serial(0);
         c.put_IpAddr("127.0.0.1");
         c.put_Port(sim->tcpPort());
@@ -85,13 +74,13 @@ protected:
         return n;
     }
     size_t blocksOnDisk() {
-        CTavikDoc saved(testing::controlFactory({}, svr.registryDir()));
+        CTavikDoc saved(testing::controlFactory({}, module.svr.registryDir()));
         EXPECT_TRUE(saved.load(folder / "plant.dqx").isOk());
         return saved.blocks().size();
     }
 
-    qd40::testing::ServerProcess svr;
-    std::unique_ptr<qd40::testing::SimProcess> sim;
+    testing::SimulatedModule module;
+    qd40::testing::SimProcess* sim = nullptr;
     std::filesystem::path folder;
     testing::ScriptedPrompter prompter;
     testing::RecordingSession session;
@@ -237,8 +226,7 @@ TEST_F(ReadMemoryTest, CancelledReadingStopsAndKeepsTheModulesRecords) {
 
 TEST_F(ReadMemoryTest, ANeverSavedDocumentIsCopiedAsideBeforeClearing) {
     start({"--preload", "1:30"});
-    doc = std::make_unique<CTavikDoc>(
-        testing::controlFactory(ctl::daemonFactory(), svr.registryDir()));
+    doc = std::make_unique<CTavikDoc>(module.controls());
     item = &doc->newItem();
     item->control().put_Serial(0);
     item->control().put_IpAddr("127.0.0.1");
@@ -248,7 +236,7 @@ TEST_F(ReadMemoryTest, ANeverSavedDocumentIsCopiedAsideBeforeClearing) {
     EXPECT_TRUE(doc->isModified());
     ASSERT_TRUE(std::filesystem::exists(folder / "recovered"));
     const auto copy = std::filesystem::directory_iterator(folder / "recovered")->path();
-    CTavikDoc recovered(testing::controlFactory({}, svr.registryDir()));
+    CTavikDoc recovered(testing::controlFactory({}, module.svr.registryDir()));
     ASSERT_TRUE(recovered.load(copy).isOk());
     EXPECT_EQ(recovered.blocks().at(0)->records.size(), 30u);
     EXPECT_EQ(moduleCount(1), 0u);
