@@ -13,6 +13,7 @@
 #include "app/core/open_for_command.h"
 #include "app/core/tavik_doc.h"
 #include "app/ui/clock_dialog.h"
+#include "app/ui/curves_dialog.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/measures_dialog.h"
 #include "app/ui/qt_prompter.h"
@@ -125,6 +126,12 @@ int main(int argc, char** argv) {
     }
     ui::CVisMesDialog measuresDialog(measures, doc);
     pictures.take(measuresDialog, "live-measures");
+    for (int scan = 0; scan < 20; ++scan) {  // a few seconds of curves
+        QThread::msleep(100);
+        measures.tick();
+    }
+    ui::CVisCrbDialog curves(measures);
+    pictures.take(curves, "live-curves");
     ui::CChansScanDialog channels(measures, doc);
     pictures.take(channels, "live-channels-to-scan");
 

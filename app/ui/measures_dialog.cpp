@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/ui/curves_dialog.h"
 #include "app/ui/live_widgets.h"
 
 namespace qd40::ui {
@@ -154,7 +155,8 @@ CVisMesDialog::CVisMesDialog(MeasuresPresenter& presenter, const app::CTavikDoc&
     recording_->setObjectName("recording");
     run->setObjectName("run");
     auto* curves = new QPushButton(appQText(app::text::kCurves), this);
-    curves->setEnabled(false);
+    curves->setObjectName("curves");
+    connect(curves, &QPushButton::clicked, this, &CVisMesDialog::showCurves);
     indicator_ = new QLabel(this);
     indicator_->setObjectName("indicator");
     indicator_->setToolTip(appQText(app::text::kReading));
@@ -211,6 +213,15 @@ void CVisMesDialog::chooseChannels() {
         showState();
 }
 
+void CVisMesDialog::showCurves() {
+    // One modeless curves window, redrawn after each scan.
+    if (!curves_)
+        curves_ = new CVisCrbDialog(presenter_, this);
+    curves_->refresh();
+    curves_->show();
+    curves_->raise();
+}
+
 void CVisMesDialog::startStop() {
     presenter_.startStop();
     showState();
@@ -238,6 +249,8 @@ void CVisMesDialog::showState() {
     indicator_->setStyleSheet(presenter_.readingIndicator()
                                   ? "background: #2a2; border: 1px solid #333; border-radius: 7px"
                                   : "background: #cfc; border: 1px solid #333; border-radius: 7px");
+    if (curves_ && curves_->isVisible())
+        curves_->refresh();
     const std::string error = presenter_.error();
     error_->setText(qs(error).simplified());
     error_->setVisible(!error.empty());

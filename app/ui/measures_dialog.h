@@ -3,8 +3,10 @@
 // scan are chosen in a tree of the document's modules.
 #pragma once
 #include <QDialog>
+#include <QPointer>
 
 #include "app/core/live/measures_presenter.h"
+#include "app/ui/curves_dialog.h"
 
 class QComboBox;
 class QLabel;
@@ -38,6 +40,8 @@ public:
     CVisMesDialog(app::live::MeasuresPresenter& presenter, const app::CTavikDoc& doc,
                   QWidget* parent = nullptr);
     QTimer* timer() const { return timer_; }
+    // The curves dialog, once "Curves" opened it.
+    CVisCrbDialog* curves() const { return curves_; }
     // Shows the presenter's lines, buttons and indicator.
     void showState();
 
@@ -45,6 +49,7 @@ private:
     void startStop();
     void tick();
     void chooseChannels();
+    void showCurves();
 
     app::live::MeasuresPresenter& presenter_;
     const app::CTavikDoc& doc_;
@@ -57,6 +62,7 @@ private:
     QLabel* indicator_;
     QLabel* error_;
     QTimer* timer_;
+    QPointer<CVisCrbDialog> curves_;
 };
 
 }  // namespace qd40::ui

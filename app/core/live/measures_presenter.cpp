@@ -20,6 +20,9 @@ constexpr size_t kCycleMs = 0, kCycleSeconds = 2, kCycleErrorMask = 10, kCycleAl
 // A recording block's memory block record: the first u32 marks it, the
 // second is the mask of the channels recorded.
 constexpr uint32_t kRecordingBlockMark = 0xFFFF;
+constexpr double kMsPerDay = 86400000.0;
+// 1970-01-01 as an OLE automation date.
+constexpr double kOleDateOf1970 = 25569.0;
 
 void putRecord(std::vector<uint8_t>& out, uint16_t word0, uint16_t word1, uint32_t payload) {
     const size_t at = out.size();
@@ -172,6 +175,33 @@ void MeasuresPresenter::tick() {
             read = scan(modules_[i], i) || read;
     if (read)
         indicator_ = !indicator_;
+    sampleCurves();
+}
+
+std::string MeasuresPresenter::curvesTitle() const {
+    return appText(text::kCurvesTitle);
+}
+
+void MeasuresPresenter::sampleCurves() {
+    // The curves follow the lines: a channel no longer scanned loses its curve.
+    std::vector<Curve> next;
+    for (const Line& line : lines_) {
+        auto same = std::find_if(curves_.begin(), curves_.end(), [&](const Curve& c) {
+            return c.item == line.item && c.channel == line.channel;
+        });
+        Curve curve =
+            same != curves_.end() ? std::move(*same) : Curve{line.item, line.channel, {}, {}};
+        curve.label = std::to_string(next.size() + 1) + " " + line.texts[kQd40] + " " +
+                      line.texts[kChannel] + " (" + line.texts[kUnit] + ")";
+        const double x = (line.date - kOleDateOf1970) * kMsPerDay;
+        if (line.measured && (curve.points.empty() || curve.points.back().first < x)) {
+            curve.points.emplace_back(x, double(line.value));
+            if (curve.points.size() > kCurvePoints)
+                curve.points.erase(curve.points.begin());
+        }
+        next.push_back(std::move(curve));
+    }
+    curves_ = std::move(next);
 }
 
 bool MeasuresPresenter::scan(Module& m, size_t index) {
@@ -212,6 +242,9 @@ bool MeasuresPresenter::scan(Module& m, size_t index) {
         }
         line.texts[kError] =
             cycle->inError(ch) ? std::to_string(cycle->errors[size_t(ch - 1)]) : std::string();
+        line.date = record.date() + record.ms() / kMsPerDay;
+        line.value = cycle->values[size_t(ch - 1)];
+        line.measured = !cycle->inError(ch);
     }
     // A block the document no longer holds is not written.
     if (m.block && std::any_of(doc_.blocks().begin(), doc_.blocks().end(),

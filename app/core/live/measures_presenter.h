@@ -53,6 +53,20 @@ public:
         size_t item;  // index in the document's items
         int channel;  // 1..30
         std::array<std::string, kColumns> texts;
+        double date = 0;  // of the last scan (OLE automation date with the milliseconds)
+        float value = 0;
+        bool measured = false;  // the last scan gave a value (no error)
+    };
+    // The measurement curves: one per line, its points (x: milliseconds since
+    // 1970-01-01 of the measurement's date and time, y: the value) taken at
+    // each scan that brought a new measurement, the oldest dropped beyond
+    // kCurvePoints.
+    static constexpr size_t kCurvePoints = 2000;
+    struct Curve {
+        size_t item;
+        int channel;
+        std::string label;  // "<n> <module> <channel> (<unit>)"
+        std::vector<std::pair<double, double>> points;
     };
     // The "Editing a Line" dialog: the typed text, or nullopt on Cancel.
     using LineEditor = std::function<std::optional<std::string>(
@@ -86,6 +100,8 @@ public:
     // while recording, its records appended.
     void tick();
     const std::vector<Line>& lines() const { return lines_; }
+    const std::vector<Curve>& curves() const { return curves_; }
+    std::string curvesTitle() const;
     // Changes at each scan that read a module: the reading indicator.
     bool readingIndicator() const { return indicator_; }
     // Why the last scan of some module failed ("Module "x": message 125"), empty when none did.
@@ -109,6 +125,7 @@ private:
         records::CExplBloc* block = nullptr;  // recording into it
     };
     void rebuildLines();
+    void sampleCurves();
     bool scan(Module& m, size_t index);
     void activateRecording();
 
@@ -120,6 +137,7 @@ private:
     platform::Locale locale_;
     std::vector<Module> modules_;
     std::vector<Line> lines_;
+    std::vector<Curve> curves_;
     bool continuous_ = false, scanning_ = false, recording_ = false, indicator_ = false;
     int periodMs_ = 1000;
 };

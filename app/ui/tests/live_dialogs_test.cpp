@@ -1,6 +1,7 @@
 // The live dialogs offscreen on a simulated module: what their buttons and
 // timers call, and what they show of their presenters.
 #include <QApplication>
+#include <QChart>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 
 #include "app/core/live/tests/live_fixture.h"
 #include "app/ui/clock_dialog.h"
+#include "app/ui/curves_dialog.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/live_launch.h"
 #include "app/ui/measures_dialog.h"
@@ -150,6 +152,11 @@ TEST_F(LiveDialogs, MeasuresScanContinuouslyWithTheTimerAndRecord) {
     QSignalSpy ticks(dialog.timer(), &QTimer::timeout);
     ASSERT_TRUE(ticks.wait(5000));
     EXPECT_FALSE(list->topLevelItem(0)->text(2).isEmpty()) << "values shown by the timer's scan";
+
+    child<QPushButton>(dialog, "curves")->click();
+    ASSERT_NE(dialog.curves(), nullptr);
+    EXPECT_TRUE(dialog.curves()->isVisible());
+    EXPECT_EQ(dialog.curves()->chart()->series().size(), 4);
 
     child<QPushButton>(dialog, "recording")->click();
     ASSERT_EQ(doc->blocks().size(), 1u);

@@ -158,6 +158,32 @@ TEST_F(MeasuresTest, ScansFillTheListOfTheScannedChannels) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
+TEST_F(MeasuresTest, CurvesTakeOnePointPerNewMeasurement) {
+    startRunning(1);
+    auto p = presenter();
+    EXPECT_EQ(p->curvesTitle(), "Measurements Curves");
+    ASSERT_TRUE(until([&] { return !p->curves().empty() && p->curves()[0].points.size() >= 3; },
+                      [&] { p->tick(); }))
+        << p->error();
+    ASSERT_EQ(p->curves().size(), 4u);
+    const auto& first = p->curves()[0];
+    EXPECT_EQ(first.label, "1 " + p->lines()[0].texts[MeasuresPresenter::kQd40] + " " +
+                               p->channelName(0, 1) + " (" +
+                               p->lines()[0].texts[MeasuresPresenter::kUnit] + ")");
+    for (size_t k = 1; k < first.points.size(); ++k)
+        EXPECT_LT(first.points[k - 1].first, first.points[k].first) << "one point per cycle";
+    EXPECT_EQ(first.points.back().second, double(p->lines()[0].value));
+    const size_t points = first.points.size();
+    p->tick();
+    p->tick();
+    EXPECT_LE(p->curves()[0].points.size(), points + 2);
+
+    p->setScanned(0, 0b1);
+    p->tick();
+    ASSERT_EQ(p->curves().size(), 1u);
+    EXPECT_GE(p->curves()[0].points.size(), points) << "a curve kept goes on";
+}
+
 TEST_F(MeasuresTest, RecordingWritesTheCyclesAsTheModuleRecordsThem) {
     startRunning(1);
     auto p = presenter();
