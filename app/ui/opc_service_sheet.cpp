@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/core/app_strings.h"
 #include "app/core/opc/opc_strings.h"
 
 namespace qd40::ui {
@@ -25,10 +26,12 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// The channel part of a tag name: what follows the module part.
-std::string channelLabel(const app::CTavikItem& item, int channel) {
-    const std::string name = channelTagName(item, channel);
-    return name.substr(tagModulePart(item).size() + 1);
+// The channel as the program tree names it: its mnemonic, else "Chan.NN".
+std::string channelLabel(app::CTavikItem& item, int channel) {
+    std::string mnemo;
+    if (failed(item.control().GetChanMnemo(static_cast<int16_t>(channel), &mnemo)) || mnemo.empty())
+        mnemo = strings::formatText(app::appText(app::text::kChannelDefault), channel);
+    return mnemo;
 }
 
 }  // namespace
