@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 
 #include "app/core/opc/sidecar_toolkit.h"
+#include "app/core/settings/settings_store.h"
 
 namespace qd40::app::opc {
 namespace {
@@ -274,6 +275,30 @@ TEST_F(SidecarToolkitTest, RegistrationDescribesTheServerInTheClassesRootUntilRe
     EXPECT_FALSE(store.keyExists(platform::Hive::ClassesRoot, classKey));
     EXPECT_FALSE(store.keyExists(platform::Hive::ClassesRoot, kOpcProgId));
     EXPECT_EQ(toolkit_->launches(), 0) << "registration needs no process";
+}
+
+TEST_F(SidecarToolkitTest, TheEndpointComesFromTheMachineWideStore) {
+    const platform::RegistryStore store;  // the test's private registry
+    ::unsetenv("OVIX_NODE");
+    SidecarOptions o = sidecarOptionsFromSettings(store);
+    EXPECT_EQ(o.node, "node");
+    EXPECT_EQ(o.script.filename(), "server.js");
+    EXPECT_EQ(o.port, 4840);
+    EXPECT_FALSE(o.remoteAccess);
+    EXPECT_TRUE(o.allowAnonymous) << "anonymous sessions on the loopback address";
+
+    settings::CLocalMachineReg machine(store);
+    machine.writeInt("OPC Server", "Port", 4841);
+    machine.writeInt("OPC Server", "RemoteAccess", 1);
+    ::setenv("OVIX_NODE", "/opt/node/bin/node", 1);
+    o = sidecarOptionsFromSettings(store);
+    ::unsetenv("OVIX_NODE");
+    EXPECT_EQ(o.node, "/opt/node/bin/node");
+    EXPECT_EQ(o.port, 4841);
+    EXPECT_TRUE(o.remoteAccess);
+    EXPECT_FALSE(o.allowAnonymous) << "remote access: user names unless allowed";
+    machine.writeInt("OPC Server", "AllowAnonymous", 1);
+    EXPECT_TRUE(sidecarOptionsFromSettings(store).allowAnonymous);
 }
 
 }  // namespace
