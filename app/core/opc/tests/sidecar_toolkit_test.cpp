@@ -301,5 +301,21 @@ TEST_F(SidecarToolkitTest, TheEndpointComesFromTheMachineWideStore) {
     EXPECT_TRUE(sidecarOptionsFromSettings(store).allowAnonymous);
 }
 
+TEST_F(SidecarToolkitTest, UserNamesAreCheckedByTheApplication) {
+    std::vector<std::pair<std::string, std::string>> asked;
+    toolkit_->setUserCheck([&](const std::string& user, const std::string& password) {
+        asked.emplace_back(user, password);
+        return user == "JDOE" && password == "secret 1";
+    });
+    ASSERT_TRUE(toolkit_->InitWTOPCsvr(kOpcServerClsid, kServerRateMs));
+    ASSERT_TRUE(waitFor([&] { return toolkit_->ready(); }));
+    fakes_[0]->send("* auth 7 JDOE secret%201");
+    fakes_[0]->send("* auth 8 JDOE wrong");
+    EXPECT_TRUE(received(fakes_[0], "0 auth 7 1"));
+    EXPECT_TRUE(received(fakes_[0], "0 auth 8 0"));
+    EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{{"JDOE", "secret 1"},
+                                                                       {"JDOE", "wrong"}}));
+}
+
 }  // namespace
 }  // namespace qd40::app::opc
