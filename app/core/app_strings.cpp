@@ -200,7 +200,6 @@ constexpr strings::Entry kAppEntries[] = {
     {kRunModules, "&RUN modules", nullptr},
     {kCurves, "Curves", nullptr},
     {kBlockNamePrompt, "For recording measurements of module \"%s\"", nullptr},
-    {kNoTimer, "Unable to allocate the timer", nullptr},
     {kCurvesTitle, "Measurements Curves", nullptr},
     {kSecondsSuffix, " s", nullptr},
     {kReading, "Reading", nullptr},

@@ -132,7 +132,6 @@ inline constexpr int kArrangeColumns = 9178;
 inline constexpr int kRunModules = 9179;
 inline constexpr int kCurves = 9180;
 inline constexpr int kBlockNamePrompt = 9181;
-inline constexpr int kNoTimer = 9182;
 inline constexpr int kCurvesTitle = 9183;
 inline constexpr int kSecondsSuffix = 9184;
 inline constexpr int kReading = 9185;
