@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/core/live/measures_presenter.h"
+#include "app/core/tests/doc_test_support.h"
 #include "control/ctl/daemon_factory.h"
 #include "testing/server_process.h"
 #include "testing/sim_process.h"
@@ -22,38 +23,20 @@ constexpr int kModules = 10;
 constexpr uint32_t kAllChannels = (1u << 30) - 1;
 constexpr double kPeriodSeconds = 0.1;
 
-struct Silent : app::AppPrompter {
-    app::Answer message(const std::string& text, app::Buttons, app::Icon, int) override {
-        std::fprintf(stderr, "live_bench: %s\n", text.c_str());
-        return app::Answer::Cancel;
-    }
-    std::optional<int> threeChoices(const std::string&, const std::string&,
-                                    const std::array<std::string, 3>&) override {
-        return std::nullopt;
-    }
-    bool editCommParams(ctl::CtlConnection&) override { return false; }
-};
-
-struct NoAudit : app::Session {
-    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
-    bool securityOffOrConnected() const override { return true; }
-    bool isOverwritingAllowed() const override { return true; }
-    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
-};
-
 struct World {
-    std::unique_ptr<testing::ServerProcess> svr;
-    std::vector<std::unique_ptr<testing::SimProcess>> sims;
+    std::unique_ptr<qd40::testing::ServerProcess> svr;
+    std::vector<std::unique_ptr<qd40::testing::SimProcess>> sims;
     std::unique_ptr<app::CTavikDoc> doc;
-    Silent prompter;
-    NoAudit session;
+    // No question is asked while scanning; the messages are kept, not shown.
+    app::testing::ScriptedPrompter prompter;
+    app::testing::RecordingSession session;
     security::SystemClock clock;
     std::unique_ptr<app::live::MeasuresPresenter> presenter;
 };
 World* world = nullptr;
 
 bool setUp(World& w) {
-    w.svr = std::make_unique<testing::ServerProcess>();
+    w.svr = std::make_unique<qd40::testing::ServerProcess>();
     if (!w.svr->ok())
         return std::fprintf(stderr, "%s\n", w.svr->error().c_str()), false;
     const std::string registry = w.svr->registryDir();
@@ -62,9 +45,9 @@ bool setUp(World& w) {
                                                   platform::RegistryStore(registry));
     });
     for (int i = 0; i < kModules; ++i) {
-        testing::SimProcess::Options o;
+        qd40::testing::SimProcess::Options o;
         o.args = {"--time-scale", "10"};
-        w.sims.push_back(std::make_unique<testing::SimProcess>(o));
+        w.sims.push_back(std::make_unique<qd40::testing::SimProcess>(o));
         if (!w.sims.back()->ok())
             return std::fprintf(stderr, "%s\n", w.sims.back()->error().c_str()), false;
         app::CTavikItem& item = w.doc->newItem();
@@ -117,6 +100,8 @@ void BM_ScanTenModules(benchmark::State& state) {
     });
     if (!world->presenter->error().empty())
         state.SkipWithError(world->presenter->error().c_str());
+    if (!world->prompter.shown.empty())
+        state.SkipWithError(world->prompter.shown.back().text.c_str());
 }
 BENCHMARK(BM_ScanTenModules)->Unit(benchmark::kMillisecond)->UseRealTime();
 
