@@ -70,9 +70,8 @@ bool saveGraph(ui::MainFrame& frame, const std::filesystem::path& folder) {
     if (QMdiSubWindow* sub = frame.mdiArea()->activeSubWindow())
         sub->showMaximized();
     QApplication::processEvents();
-    if (auto* graph = qobject_cast<ui::GraphWindow*>(frame.activeWindow()))
-        graph->view().refresh();  // the columns follow the plot's final width
-    QApplication::processEvents();
+    QApplication::processEvents();  // the deferred redraw at the final width
+    QApplication::processEvents();  // and the chart's layout after it
     return save(frame, folder / "graph.png");
 }
 

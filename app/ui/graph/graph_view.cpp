@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFormLayout>
+#include <QGraphicsLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QRubberBand>
 #include <QSplitter>
 #include <QTimer>
@@ -126,7 +128,7 @@ GraphView::GraphView(QWidget* parent) : QWidget(parent) {
     chart_->addAxis(axisX_, Qt::AlignBottom);
     for (int a = 0; a < 2; ++a) {
         axisY_[a] = new QValueAxis;
-        axisY_[a]->setLabelFormat("%g");
+        axisY_[a]->setLabelFormat("%.5g");
         axisY_[a]->setTitleText(a == 0 ? "Y1" : "Y2");
         chart_->addAxis(axisY_[a], a == 0 ? Qt::AlignLeft : Qt::AlignRight);
     }
@@ -181,8 +183,9 @@ GraphView::~GraphView() = default;
 
 void GraphView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // Once the chart has laid out its new plot area.
-    QTimer::singleShot(0, this, [this] { refresh(); });
+    // Once the chart has laid out its new plot area, when its width changed.
+    if (event->size().width() != event->oldSize().width())
+        QTimer::singleShot(0, this, [this] { refresh(); });
 }
 
 QWidget* GraphView::chartWidget() const {
@@ -420,6 +423,13 @@ void GraphView::refresh() {
         const GraphModel::Cursor& k = model_.cursor(i);
         if (cursorSeries_[i] && k.valid)
             cursorSeries_[i]->replace({QPointF(msOf(k.x), r.y0[0]), QPointF(msOf(k.x), r.y1[0])});
+    }
+    // New ranges give new label widths: the axes measure their labels again
+    // (otherwise they keep the room of the first labels and cut the new ones).
+    for (QAbstractAxis* axis :
+         std::initializer_list<QAbstractAxis*>{axisX_, axisY_[0], axisY_[1]}) {
+        axis->setLabelsVisible(false);
+        axis->setLabelsVisible(true);
     }
     showScaleEdits();
     updateCursorFields();
