@@ -166,6 +166,29 @@ TEST_F(LiveDialogs, MeasuresScanContinuouslyWithTheTimerAndRecord) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
+TEST_F(LiveDialogs, ChannelsToScanAreChosenInTheTree) {
+    start();
+    app::live::testing::FixedClock clock;
+    app::live::MeasuresPresenter presenter(
+        *doc, prompter, session,
+        [](const std::string&, const std::string&, const std::string&) { return std::nullopt; },
+        clock, platform::Locale::posix());
+    CChansScanDialog choose(presenter, *doc);
+    auto* tree = child<QTreeWidget>(choose, "channels");
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    ASSERT_EQ(tree->topLevelItem(0)->childCount(), 30);
+    child<QPushButton>(choose, "none")->click();
+    tree->topLevelItem(0)->child(2)->setCheckState(0, Qt::Checked);
+    choose.accept();
+    EXPECT_EQ(presenter.scanned(0), 0b100u);
+    EXPECT_EQ(presenter.lines().size(), 1u);
+    CChansScanDialog again(presenter, *doc);
+    child<QPushButton>(again, "all")->click();
+    again.accept();
+    EXPECT_EQ(presenter.scanned(0), (1u << 30) - 1);
+}
+
 TEST_F(LiveDialogs, EachDialogOpensOnTheModuleAndGivesItsCommunicationBack) {
     start();
     app::live::testing::FixedClock clock;
