@@ -16,6 +16,7 @@
 #include "app/core/opc/sidecar_toolkit.h"
 #include "app/core/tavik_app.h"
 #include "app/tavik/screenshots.h"
+#include "app/ui/live_commands.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
@@ -115,6 +116,9 @@ int main(int argc, char** argv) {
                                              platform::Locale::fromEnvironment(),
                                              standardFolder(QStandardPaths::AppDataLocation));
     recordsCommands.addMenus();
+    ui::LiveFrameCommands liveCommands(frame, tavik, prompter, clock,
+                                       platform::Locale::fromEnvironment());
+    liveCommands.addMenus();
     opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
     ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
     opcCommands.addMenu();

@@ -61,6 +61,14 @@ bool commandEnabled(Command command, const CommandContext& c) {
             return connected && has(right::kRun);
         case Command::Stop:
             return connected && has(right::kStop);
+        case Command::Events:
+        case Command::ModuleStatus:
+            return connected && has(right::kReadMemory);
+        case Command::Relays:
+        case Command::SetClock:
+            return connected && has(right::kTransmit);
+        case Command::Measurements:
+            return open && has(right::kReadMemory);
         case Command::WindowTile:
         case Command::WindowCascade:
             return c.hasDocument;

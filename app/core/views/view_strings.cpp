@@ -83,6 +83,11 @@ constexpr strings::Entry kEntries[] = {
     {kCommComPortItem, "COM%d", nullptr},
 
     {kCmdReadMemory, "Read Module &Memory...", nullptr},
+    {kCmdMeasurements, "View Modules Measure&ments...", nullptr},
+    {kCmdEvents, "Abnormal &Events...", nullptr},
+    {kCmdModuleStatus, "Module S&tatus...", nullptr},
+    {kCmdRelays, "Re&lays...", nullptr},
+    {kCmdSetClock, "Set Module C&lock...", nullptr},
     {kPrintDocument, "Document", nullptr},
     {kPrintMemoryBlock, "Memory Block", nullptr},
     {kDeleteBlockAsk, "Do you want to delete memory block \"%1\" ?", nullptr},

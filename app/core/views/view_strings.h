@@ -85,6 +85,11 @@ inline constexpr int kCommComPortItem = 9145;
 
 // The records explorer, its printing and the storage memory reading dialog.
 inline constexpr int kCmdReadMemory = 32801;
+inline constexpr int kCmdMeasurements = 32793;
+inline constexpr int kCmdEvents = 32821;
+inline constexpr int kCmdModuleStatus = 32822;
+inline constexpr int kCmdRelays = 32844;
+inline constexpr int kCmdSetClock = 32851;
 inline constexpr int kPrintDocument = 245;
 inline constexpr int kPrintMemoryBlock = 246;
 inline constexpr int kDeleteBlockAsk = 9300;

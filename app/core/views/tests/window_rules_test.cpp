@@ -69,6 +69,11 @@ TEST(Commands, EachCommandNeedsItsRightAndState) {
         {Command::ReadName, right::kReadProgram, notConnected},
         {Command::Run, right::kRun, notConnected},
         {Command::Stop, right::kStop, notConnected},
+        {Command::Events, right::kReadMemory, notConnected},
+        {Command::ModuleStatus, right::kReadMemory, notConnected},
+        {Command::Relays, right::kTransmit, notConnected},
+        {Command::SetClock, right::kTransmit, notConnected},
+        {Command::Measurements, right::kReadMemory, closed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.command));
