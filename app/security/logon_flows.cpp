@@ -7,6 +7,13 @@
 
 namespace qd40::security {
 
+void CUserRights::busy(const std::function<void()>& work) {
+    if (prompter_)
+        prompter_->runBusy(work);
+    else
+        work();
+}
+
 Answer CUserRights::show(int textId, std::vector<std::string> args, Buttons buttons, Icon icon) {
     if (!prompter_)
         return Answer::Cancel;  // nobody to answer: never a consent
@@ -78,7 +85,9 @@ bool CUserRights::connectionLoop(int titleId, const std::string& fixedIdentifier
             show(text::kNotAllowedBefore, {found->user.identifier, found->user.banEndText()});
             continue;
         }
-        if (!passwordMatches(*found, entry->password)) {
+        bool matches = false;
+        busy([&] { matches = passwordMatches(*found, entry->password); });
+        if (!matches) {
             show(text::kWrongPassword, {});
             int& wrong = wrongPasswords_[found->user.identifier];
             if (++wrong >= std::max(1, settings_.retries)) {
@@ -134,24 +143,41 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
                 return false;
             continue;
         }
-        if (!user.checkPassword(entry->current, hasher_)) {
+        // The slow part, the hashes, is worked out at once away from the
+        // interface; its verdicts are then told in the rules' order.
+        const bool sameTwice = entry->newPassword == entry->confirm;
+        const bool acceptable = isAcceptablePassword(entry->newPassword, settings_.pwdMinLen);
+        bool currentOk = false, same = false, used = false, hashed = false;
+        CUser changed = user;
+        const LocalTime now = clock_.now();
+        busy([&] {
+            currentOk = user.checkPassword(entry->current, hasher_);
+            if (!currentOk || !sameTwice || !acceptable)
+                return;
+            same = user.checkPassword(entry->newPassword, hasher_);
+            used = !same && user.isInHistory(entry->newPassword, hasher_);
+            if (!same && !used)
+                hashed = changed.changePassword(entry->newPassword, now, settings_.pwdDaysValid,
+                                                hasher_);
+        });
+        if (!currentOk) {
             show(text::kWrongPassword, {});
             continue;
         }
-        if (entry->newPassword != entry->confirm) {
+        if (!sameTwice) {
             show(text::kPasswordsDiffer, {});
             continue;
         }
-        if (!isAcceptablePassword(entry->newPassword, settings_.pwdMinLen)) {
+        if (!acceptable) {
             show(text::kPasswordRules,
                  {std::to_string(settings_.pwdMinLen), std::to_string(kMaxPasswordLength)});
             continue;
         }
-        if (user.checkPassword(entry->newPassword, hasher_)) {
+        if (same) {
             show(text::kPasswordSameAsCurrent, {user.name});
             continue;
         }
-        if (user.isInHistory(entry->newPassword, hasher_)) {
+        if (used) {
             show(text::kPasswordAlreadyUsed, {user.name});
             continue;
         }
@@ -159,9 +185,9 @@ bool CUserRights::ChangePassword(const std::string& userName, bool fromConnectio
         // the store; otherwise the old one stays, here and there. A save that
         // failed part-way may have stored the new password: the old state is
         // written back, as far as the store takes it.
-        bool recorded =
-            user.changePassword(entry->newPassword, clock_.now(), settings_.pwdDaysValid, hasher_);
+        bool recorded = hashed;
         if (recorded) {
+            user = changed;
             CUser& slot = users_[static_cast<size_t>(found->index)];
             const CUser before = slot;
             slot = user;

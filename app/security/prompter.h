@@ -2,6 +2,7 @@
 // with their arguments, and the dialogs that collect identifiers, passwords
 // and lines. The widgets implement it; tests script it.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ public:
         const std::string& identifier, const std::string& currentPassword) = 0;
     // A one-line editor titled with titleId. nullopt on Cancel.
     virtual std::optional<std::string> editLine(int titleId) = 0;
+    // Runs slow work (password hashing) to its end. The widgets run it off
+    // the interface thread behind a busy indicator; the work touches no
+    // widget and nothing the interface thread changes meanwhile.
+    virtual void runBusy(const std::function<void()>& work) { work(); }
 };
 
 // Shows the main window locked (over the whole screen, kept on top, switching

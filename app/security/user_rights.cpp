@@ -287,7 +287,7 @@ bool CUserRights::acceptUserEdit(int index, const CUser& edited) {
         user.identifier = edited.identifier;
         user.supervisor = edited.supervisor;
         user.groups = edited.groups;
-        user.password = hasher_.hash(edited.password);
+        busy([&] { user.password = hasher_.hash(edited.password); });
         if (user.password.empty()) {
             show(text::kPasswordNotRecorded, {user.name});
             return false;

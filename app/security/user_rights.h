@@ -227,6 +227,8 @@ private:
     bool saveOrSay();
     void setConnected(const std::string& identifier);
     void banUser(FoundUser& found);
+    // Runs hashing work through the prompter's busy indicator.
+    void busy(const std::function<void()>& work);
     Answer show(int textId, std::vector<std::string> args, Buttons buttons = Buttons::Ok,
                 Icon icon = Icon::Exclamation);
     // The connection dialog loop of ConnectUser and VerifyPassword.
