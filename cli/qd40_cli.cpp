@@ -28,6 +28,7 @@
 #include "common/config/code_tables.h"
 #include "common/config/module_errors.h"
 #include "common/le_bytes.h"
+#include "common/module_commands.h"
 #include "common/module_constants.h"
 #include "common/output_file.h"
 #include "control/ctl/ovixqd40ctl.h"
@@ -53,13 +54,9 @@ platform::Locale environmentLocale() {
 
 namespace {
 
-// Names of the global status word's bits 0 to 15.
-constexpr const char* kStatusBits[16] = {"RUN",   "WAI",  "ACQ",  "MEAS", "EVT",  "CHER",
-                                         "CHERC", "AL1C", "AL2C", "AL3C", "AL4C", "GMSR",
-                                         "ALG1",  "ALG2", "REM",  "REMP"};
+namespace status = module::status;
 // The years the module's clock holds (its year is kept from 2000 on).
 constexpr int kClockFirstYear = 2000, kClockLastYear = 2255;
-constexpr uint16_t kRemoteBits = 0xC000;  // REM and REMP: held through this port
 // How often and how far apart remote control is looked at once a MODBUS/TCP
 // connection has closed (the module notices the close on its own time).
 constexpr int kRemoteChecks = 20;
@@ -444,13 +441,13 @@ Status cmdStatus(Session& s, Args& a) {
         // Nothing set: the bits are named all the same, so the line says
         // what was looked at.
         line += " (none of";
-        for (const char* name : kStatusBits)
+        for (const char* name : status::kNames)
             line += std::string(" ") + name;
         line += ")";
     }
     for (int bit = 0; bit < 16; ++bit)
         if (w & (1u << bit))
-            line += std::string(" ") + kStatusBits[bit];
+            line += std::string(" ") + status::kNames[bit];
     s.out() << line << "\n";
     return Status::ok();
 }
@@ -518,7 +515,7 @@ Status cmdRemote(Session& s, Args& a) {
     const auto remoteShown = [&](bool& shown) {
         int16_t word = 0;
         Status st = s.call(s.ctl().GetStatus(&word));
-        shown = st && (uint16_t(word) & kRemoteBits) == kRemoteBits;
+        shown = st && status::heldHere(uint16_t(word));
         return st;
     };
     bool shown = false;
@@ -1079,7 +1076,7 @@ Status cmdRegsWrite(Session& s, Args& a) {
     int16_t status = 0;
     if (st = s.call(c.GetStatus(&status)); !st)
         return st;
-    const bool held = (uint16_t(status) & kRemoteBits) == kRemoteBits;
+    const bool held = status::heldHere(uint16_t(status));
     if (!held)
         if (st = s.call(c.Remote()); !st)
             return st;

@@ -13,9 +13,8 @@ inline constexpr uint16_t kConfirmWord1 = 0x55AA;
 inline constexpr uint16_t kConfirmWord2 = 0xAA55;
 
 // MODBUS exception code with which a module refuses a request (server device
-// failure); the module error code is then readable at kErrorCodeRegister.
+// failure); the module error code is then readable at reg::kModuleError.
 inline constexpr int kRefusalException = 4;
-inline constexpr int kErrorCodeRegister = 44198;
 
 // MODBUS addresses that name one module on a serial line: 0 broadcasts to
 // every module of the line and 248 to 255 are reserved.

@@ -8,6 +8,7 @@
 #include "common/config/cfg_layout.h"
 #include "common/dates.h"
 #include "common/le_bytes.h"
+#include "common/module_commands.h"
 #include "common/module_constants.h"
 #include "common/raw_record.h"
 #include "platform/strings.h"
@@ -17,6 +18,7 @@
 
 namespace qd40::server {
 
+using module::Cmd;
 using transport::ChannelKind;
 
 namespace {
@@ -31,29 +33,6 @@ constexpr uint32_t kDefaultCapacity = 12000;
 
 constexpr int kRangesPerFunction[8] = {1, 5, 2, 5, 1, 13, 14, 1};
 
-enum Command : uint16_t {
-    kCmdStop = 0,
-    kCmdRun = 1,
-    kCmdTrig = 2,
-    kCmdRemote = 3,
-    kCmdLocal = 5,
-    kCmdMemRun = 7,
-    kCmdMemStop = 8,
-    kCmdMemTrig = 9,
-    kCmdMemStore = 10,
-    kCmdReadRecords = 11,
-    kCmdMemClear = 12,
-    kCmdEventCount = 19,
-    kCmdReadEvents = 20,
-    kCmdClearEvents = 21,
-    kCmdReadSetupItem = 24,
-    kCmdWriteEmailText = 27,
-    kCmdReadEmailText = 28,
-    kCmdRunWithOption = 29,
-    kCmdSetupDefaults = 34,
-    kCmdReInitEmail = 36,
-    kCmdRemoveRecords = 37,
-};
 constexpr uint16_t kSetupNameItem = 34;
 
 std::vector<uint8_t> wordsToBytes(std::span<const uint16_t> words) {
@@ -159,7 +138,7 @@ Qd40::~Qd40() {
     if (transport_) {
         for (const auto& [address, mark] : remoteMutexes_) {
             int32_t ignored = 0;
-            (void)writeSingle(address, reg::kCommand, kCmdLocal, ignored);
+            (void)writeSingle(address, reg::kCommand, module::code(Cmd::Local), ignored);
         }
     }
     closeChannel();
@@ -498,7 +477,7 @@ HRESULT Qd40::Remote(uint8_t byDevAddr, int32_t* pnErrCode) {
     uint16_t status = 0;
     int32_t ignored = 0;
     (void)GetStatus(byDevAddr, &status, &ignored);
-    if ((status & 0x8000) == 0 && (status & 0x4000) != 0)
+    if (module::status::heldElsewhere(status))
         return fail(kMsgControlledOtherPort, E_FAIL, kIidIUser);
     // The objects of a daemon share one connection to a TCP module as they
     // share a serial line, so the module's status bits cannot tell them
@@ -513,7 +492,7 @@ HRESULT Qd40::Remote(uint8_t byDevAddr, int32_t* pnErrCode) {
     if (created.outcome == platform::NamedMutex::Outcome::AlreadyExists)
         return fail(kMsgControlledOtherClient, E_FAIL, kIidIUser);
     remoteMutexes_[byDevAddr] = std::move(created.mutex);
-    Status st = writeSingle(byDevAddr, reg::kCommand, kCmdRemote, *pnErrCode);
+    Status st = writeSingle(byDevAddr, reg::kCommand, module::code(Cmd::Remote), *pnErrCode);
     if (!st) {
         // The module did not take the command: nobody holds it.
         remoteMutexes_.erase(byDevAddr);
@@ -526,7 +505,7 @@ HRESULT Qd40::Local(uint8_t byDevAddr, int32_t* pnErrCode) {
     HRESULT result = S_OK;
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
-    Status st = writeSingle(byDevAddr, reg::kCommand, kCmdLocal, *pnErrCode);
+    Status st = writeSingle(byDevAddr, reg::kCommand, module::code(Cmd::Local), *pnErrCode);
     remoteMutexes_.erase(byDevAddr);
     return st ? S_OK : fail(st, kIidIUser);
 }
@@ -699,31 +678,31 @@ HRESULT Qd40::PresetMultipleRegisters(int16_t nDevAddr, int32_t lStartReg, int16
 
 // ---------------------------------------------------------------- commands
 
-HRESULT Qd40::singleCommand(uint8_t dev, uint16_t code, int32_t* pnErrCode, const Guid& iid) {
+HRESULT Qd40::singleCommand(uint8_t dev, module::Cmd command, int32_t* pnErrCode, const Guid& iid) {
     HRESULT result = S_OK;
     if (!begin(pnErrCode, iid, result))
         return result;
-    Status st = writeSingle(dev, reg::kCommand, code, *pnErrCode);
+    Status st = writeSingle(dev, reg::kCommand, module::code(command), *pnErrCode);
     return st ? S_OK : fail(st, iid);
 }
 
 HRESULT Qd40::Run(uint8_t d, int32_t* p) {
-    return singleCommand(d, kCmdRun, p, kIidIUser);
+    return singleCommand(d, Cmd::Run, p, kIidIUser);
 }
 HRESULT Qd40::Stop(uint8_t d, int32_t* p) {
-    return singleCommand(d, kCmdStop, p, kIidIUser);
+    return singleCommand(d, Cmd::Stop, p, kIidIUser);
 }
 HRESULT Qd40::Trig(uint8_t d, int32_t* p) {
-    return singleCommand(d, kCmdTrig, p, kIidIUser);
+    return singleCommand(d, Cmd::Trig, p, kIidIUser);
 }
 HRESULT Qd40::ReInitEmailAlerter(uint8_t d, int32_t* p) {
-    return singleCommand(d, kCmdReInitEmail, p, kIidIUser);
+    return singleCommand(d, Cmd::ReInitEmail, p, kIidIUser);
 }
 HRESULT Qd40::ClrEvts(uint8_t d, int32_t* p) {
-    return singleCommand(d, kCmdClearEvents, p, kIidIOvix);
+    return singleCommand(d, Cmd::ClearEvents, p, kIidIOvix);
 }
 
-HRESULT Qd40::memCommand(uint8_t dev, uint16_t code, uint8_t mem, int32_t* pnErrCode) {
+HRESULT Qd40::memCommand(uint8_t dev, module::Cmd command, uint8_t mem, int32_t* pnErrCode) {
     HRESULT result = S_OK;
     if (!pnErrCode)
         return fail(kMsgInvalidPointer, E_POINTER, kIidIUser);
@@ -732,25 +711,25 @@ HRESULT Qd40::memCommand(uint8_t dev, uint16_t code, uint8_t mem, int32_t* pnErr
         return fail(kMsgInvalidMemory, E_INVALIDARG, kIidIUser);
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
-    const uint16_t block[] = {code, 1, mem};
+    const uint16_t block[] = {module::code(command), 1, mem};
     Status st = writeRegs(dev, reg::kCommand, block, *pnErrCode);
     return st ? S_OK : fail(st, kIidIUser);
 }
 
 HRESULT Qd40::MemRun(uint8_t d, uint8_t m, int32_t* p) {
-    return memCommand(d, kCmdMemRun, m, p);
+    return memCommand(d, Cmd::MemRun, m, p);
 }
 HRESULT Qd40::MemStop(uint8_t d, uint8_t m, int32_t* p) {
-    return memCommand(d, kCmdMemStop, m, p);
+    return memCommand(d, Cmd::MemStop, m, p);
 }
 HRESULT Qd40::MemTrig(uint8_t d, uint8_t m, int32_t* p) {
-    return memCommand(d, kCmdMemTrig, m, p);
+    return memCommand(d, Cmd::MemTrig, m, p);
 }
 HRESULT Qd40::MemStore(uint8_t d, uint8_t m, int32_t* p) {
-    return memCommand(d, kCmdMemStore, m, p);
+    return memCommand(d, Cmd::MemStore, m, p);
 }
 HRESULT Qd40::MemClear(uint8_t d, uint8_t m, int32_t* p) {
-    return memCommand(d, kCmdMemClear, m, p);
+    return memCommand(d, Cmd::MemClear, m, p);
 }
 
 HRESULT Qd40::SetRel(uint8_t byDevAddr, uint16_t wRelNum, int32_t bOn, int32_t* pnErrCode) {
@@ -762,9 +741,9 @@ HRESULT Qd40::SetRel(uint8_t byDevAddr, uint16_t wRelNum, int32_t bOn, int32_t* 
         return fail(kMsgInvalidRelay, E_INVALIDARG, kIidIUser);
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
-    Status st = refused(transport_->ForceSingleCoil(byDevAddr, reg::kRelay1Coil + wRelNum - 1,
-                                                    bOn != 0, *pnErrCode),
-                        byDevAddr);
+    Status st = refused(
+        transport_->ForceSingleCoil(byDevAddr, reg::relayCoil(wRelNum), bOn != 0, *pnErrCode),
+        byDevAddr);
     return st ? S_OK : fail(st, kIidIUser);
 }
 
@@ -779,8 +758,7 @@ HRESULT Qd40::GetRel(uint8_t byDevAddr, uint16_t wRelNum, int32_t* pbOn) {
         return result;
     std::vector<uint8_t> bits;
     int32_t ret = 0;
-    Status st =
-        transport_->ReadOutputStatus(byDevAddr, reg::kRelay1Coil + wRelNum - 1, 1, bits, ret);
+    Status st = transport_->ReadOutputStatus(byDevAddr, reg::relayCoil(wRelNum), 1, bits, ret);
     if (!st)
         return fail(st, kIidIUser);
     *pbOn = !bits.empty() && bits[0] ? 1 : 0;
@@ -825,7 +803,7 @@ HRESULT Qd40::RunWithOptMem(uint8_t byDevAddr, uint8_t byOption, int32_t* pnErrC
         return fail(kMsgInvalidArgument, E_INVALIDARG, kIidIUser);
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
-    const uint16_t block[] = {kCmdRunWithOption, 1, byOption};
+    const uint16_t block[] = {module::code(Cmd::RunWithOption), 1, byOption};
     Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
     return st ? S_OK : fail(st, kIidIUser);
 }
@@ -842,7 +820,8 @@ HRESULT Qd40::SetSetupDefault(uint8_t byDevAddr, int32_t* pnErrCode) {
     HRESULT result = S_OK;
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
-    const uint16_t block[] = {kCmdSetupDefaults, 2, module::kConfirmWord1, module::kConfirmWord2};
+    const uint16_t block[] = {module::code(Cmd::SetupDefaults), 2, module::kConfirmWord1,
+                              module::kConfirmWord2};
     Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
     return st ? S_OK : fail(st, kIidIUser);
 }
@@ -886,7 +865,7 @@ HRESULT Qd40::ReadSetupName(uint8_t byDevAddr, std::string* pVal) {
     HRESULT result = S_OK;
     if (!begin(pVal, kIidIUser, result))
         return result;
-    const uint16_t block[] = {kCmdReadSetupItem, 1, kSetupNameItem};
+    const uint16_t block[] = {module::code(Cmd::ReadSetupItem), 1, kSetupNameItem};
     int32_t ret = 0;
     std::vector<uint16_t> answer;
     Status st = commandTopDown(byDevAddr, block, ret);
@@ -904,7 +883,7 @@ HRESULT Qd40::MemRemove(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwQty, int
     if (!begin(pnErrCode, kIidIUser, result))
         return result;
     // The block number is passed on as given; the module judges it.
-    const uint16_t block[] = {kCmdRemoveRecords, 3, byMemNum, uint16_t(dwQty),
+    const uint16_t block[] = {module::code(Cmd::RemoveRecords), 3, byMemNum, uint16_t(dwQty),
                               uint16_t(dwQty >> 16)};
     Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
     return st ? S_OK : fail(st, kIidIUser);
@@ -961,12 +940,12 @@ HRESULT Qd40::GetFullCfg(uint8_t byDevAddr, Variant* pvFullCfg, int32_t* pnErrCo
     Status st = take(reg::kAcqCfg, acqPart(view.bytes()));
     for (int n = 1; st && n <= module::kChannelCount; ++n) {
         const cfg::ChannelCfg channel = view.channel(n);
-        st = take(reg::kChannelBase + 100 * n, channel.bytes());
+        st = take(reg::channel(n), channel.bytes());
         if (st)
             channel.setFlags(normaliseChannelWord(channel.flags()));
     }
     for (int m = 1; st && m <= module::kMemoryBlockCount; ++m)
-        st = take(reg::kMemoryBase + 16 * m, view.memBlock(m).bytes());
+        st = take(reg::memBlock(m), view.memBlock(m).bytes());
     if (st)
         st = take(reg::kComplementary1, globalAlarmPart(view.bytes(), 1));
     if (st)
@@ -992,8 +971,7 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
     (void)SetGlobalCfg(byDevAddr, view.globalWord(), pnErrCode);  // result not examined
     Status st = writeImage(byDevAddr, reg::kAcqCfg, acqPart(view.bytes()), *pnErrCode);
     for (int n = 1; st && n <= module::kChannelCount; ++n)
-        st =
-            writeImage(byDevAddr, reg::kChannelBase + 100 * n, view.channel(n).bytes(), *pnErrCode);
+        st = writeImage(byDevAddr, reg::channel(n), view.channel(n).bytes(), *pnErrCode);
     if (st) {
         std::vector<uint16_t> cap;
         st = readRegs(byDevAddr, reg::kCapacity, 2, true, cap, *pnErrCode);
@@ -1014,7 +992,7 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
         }
     }
     for (int m = 1; st && m <= module::kMemoryBlockCount; ++m)
-        st = writeImage(byDevAddr, reg::kMemoryBase + 16 * m, view.memBlock(m).bytes(), *pnErrCode);
+        st = writeImage(byDevAddr, reg::memBlock(m), view.memBlock(m).bytes(), *pnErrCode);
     if (st)
         st = writeImage(byDevAddr, reg::kComplementary1, globalAlarmPart(view.bytes(), 1),
                         *pnErrCode);
@@ -1025,10 +1003,10 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
 }
 
 HRESULT Qd40::GetChansRes(uint8_t d, Variant* pv, int32_t* p) {
-    return getImage(d, 6140, 60, pv, p);
+    return getImage(d, reg::chanRes(1), 60, pv, p);
 }
 HRESULT Qd40::SetChansRes(uint8_t d, const Variant* pv, int32_t* p) {
-    return setImage(d, 6140, 60, pv, p);
+    return setImage(d, reg::chanRes(1), 60, pv, p);
 }
 
 HRESULT Qd40::GetGlobalCfg(uint8_t byDevAddr, uint16_t* pwGlobalCfg, int32_t* pnErrCode) {
@@ -1067,7 +1045,7 @@ HRESULT Qd40::GetChanCfg(uint8_t byDevAddr, uint16_t wChanNum, Variant* pvChanCf
     *pnErrCode = 0;
     if (wChanNum == 0 || wChanNum > module::kChannelCount)
         return fail(kMsgInvalidChannel, E_INVALIDARG, kIidIOvix);
-    HRESULT h = getImage(byDevAddr, reg::kChannelBase + 100 * wChanNum, 144, pvChanCfg, pnErrCode);
+    HRESULT h = getImage(byDevAddr, reg::channel(wChanNum), 144, pvChanCfg, pnErrCode);
     if (succeeded(h))
         le::setU16(pvChanCfg->data, 0, normaliseChannelWord(le::u16(pvChanCfg->data, 0)));
     return h;
@@ -1080,7 +1058,7 @@ HRESULT Qd40::SetChanCfg(uint8_t byDevAddr, uint16_t wChanNum, const Variant* pv
     *pnErrCode = 0;
     if (wChanNum == 0 || wChanNum > module::kChannelCount)
         return fail(kMsgInvalidChannel, E_INVALIDARG, kIidIOvix);
-    return setImage(byDevAddr, reg::kChannelBase + 100 * wChanNum, 144, pvChanCfg, pnErrCode);
+    return setImage(byDevAddr, reg::channel(wChanNum), 144, pvChanCfg, pnErrCode);
 }
 
 HRESULT Qd40::GetChanRes(uint8_t byDevAddr, uint16_t wChanNum, uint16_t* pwChanRes,
@@ -1095,7 +1073,7 @@ HRESULT Qd40::GetChanRes(uint8_t byDevAddr, uint16_t wChanNum, uint16_t* pwChanR
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
     std::vector<uint16_t> w;
-    if (Status st = readRegs(byDevAddr, reg::kChanResBase + wChanNum, 1, true, w, *pnErrCode); !st)
+    if (Status st = readRegs(byDevAddr, reg::chanRes(wChanNum), 1, true, w, *pnErrCode); !st)
         return fail(st, kIidIOvix);
     *pwChanRes = w[0];
     return S_OK;
@@ -1111,7 +1089,7 @@ HRESULT Qd40::SetChanRes(uint8_t byDevAddr, uint16_t wChanNum, uint16_t wChanRes
         return fail(kMsgInvalidChannel, E_INVALIDARG, kIidIOvix);
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
-    Status st = writeSingle(byDevAddr, reg::kChanResBase + wChanNum, wChanRes, *pnErrCode);
+    Status st = writeSingle(byDevAddr, reg::chanRes(wChanNum), wChanRes, *pnErrCode);
     return st ? S_OK : fail(st, kIidIOvix);
 }
 
@@ -1122,7 +1100,7 @@ HRESULT Qd40::GetMemCfg(uint8_t byDevAddr, uint8_t byMemNum, Variant* pvMemCfg,
     *pnErrCode = 0;
     if (byMemNum == 0 || byMemNum > module::kMemoryBlockCount)
         return fail(kMsgInvalidMemory, E_INVALIDARG, kIidIOvix);
-    return getImage(byDevAddr, reg::kMemoryBase + 16 * byMemNum, 32, pvMemCfg, pnErrCode);
+    return getImage(byDevAddr, reg::memBlock(byMemNum), 32, pvMemCfg, pnErrCode);
 }
 
 HRESULT Qd40::SetMemCfg(uint8_t byDevAddr, uint8_t byMemNum, const Variant* pvMemCfg,
@@ -1132,7 +1110,7 @@ HRESULT Qd40::SetMemCfg(uint8_t byDevAddr, uint8_t byMemNum, const Variant* pvMe
     *pnErrCode = 0;
     if (byMemNum == 0 || byMemNum > module::kMemoryBlockCount)
         return fail(kMsgInvalidMemory, E_INVALIDARG, kIidIOvix);
-    return setImage(byDevAddr, reg::kMemoryBase + 16 * byMemNum, 32, pvMemCfg, pnErrCode);
+    return setImage(byDevAddr, reg::memBlock(byMemNum), 32, pvMemCfg, pnErrCode);
 }
 
 HRESULT Qd40::GetStatus(uint8_t byDevAddr, uint16_t* pwGlobalStatus, int32_t* pnErrCode) {
@@ -1179,9 +1157,7 @@ HRESULT Qd40::GetMemRecCount(uint8_t byDevAddr, uint8_t byMemNum, uint32_t* pdwR
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
     std::vector<uint16_t> w;
-    if (Status st =
-            readRegs(byDevAddr, reg::kRecordCountBase + 2 * byMemNum, 2, true, w, *pnErrCode);
-        !st)
+    if (Status st = readRegs(byDevAddr, reg::recordCount(byMemNum), 2, true, w, *pnErrCode); !st)
         return fail(st, kIidIOvix);
     *pdwRecCount = uint32_t(w[0]) + 65536u * w[1];
     return S_OK;
@@ -1208,8 +1184,8 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
     bool fresh = false;
     const auto readChannels = [&]() -> Status {
         std::vector<uint16_t> mask;
-        const int32_t at = reg::kMemoryBase + 16 * byMemNum +
-                           int32_t(cfg::ConstMemBlockCfg::kChansToRecordOffset / 2);
+        const int32_t at =
+            reg::memBlock(byMemNum) + int32_t(cfg::ConstMemBlockCfg::kChansToRecordOffset / 2);
         if (Status st = readRegs(byDevAddr, at, 2, true, mask, *pnErrCode); !st)
             return st;
         storedChannels_[key] = uint32_t(mask[0]) | uint32_t(mask[1]) << 16;
@@ -1226,8 +1202,12 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
     bool last = false;
     while (read < dwQty && !last) {
         const uint32_t batch = std::min<uint32_t>(dwQty - read, kMaxRecordsPerRequest);
-        const uint16_t block[] = {
-            kCmdReadRecords, 4, byMemNum, uint16_t(first), uint16_t(first >> 16), uint16_t(batch)};
+        const uint16_t block[] = {module::code(Cmd::ReadRecords),
+                                  4,
+                                  byMemNum,
+                                  uint16_t(first),
+                                  uint16_t(first >> 16),
+                                  uint16_t(batch)};
         BatchCheck check = BatchCheck::Foreign;
         for (int attempt = 0; check == BatchCheck::Foreign; ++attempt) {
             if (attempt > kForeignBatchRetries)
@@ -1258,7 +1238,7 @@ HRESULT Qd40::GetMemRecords(uint8_t byDevAddr, uint8_t byMemNum, uint32_t dwFirs
     }
     if (bClear) {
         // Only what was read is removed, so a short read never loses records.
-        const uint16_t block[] = {kCmdRemoveRecords, 3, byMemNum, uint16_t(read),
+        const uint16_t block[] = {module::code(Cmd::RemoveRecords), 3, byMemNum, uint16_t(read),
                                   uint16_t(read >> 16)};
         if (Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode); !st)
             return fail(st, kIidIOvix);
@@ -1336,7 +1316,7 @@ HRESULT Qd40::GetEvtCount(uint8_t byDevAddr, uint16_t* pwEvtCount, int32_t* pnEr
     *pwEvtCount = 0;
     if (!begin(pnErrCode, kIidIOvix, result))
         return result;
-    const uint16_t block[] = {kCmdEventCount, 0};
+    const uint16_t block[] = {module::code(Cmd::EventCount), 0};
     std::vector<uint16_t> w;
     Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
     if (st)
@@ -1360,7 +1340,7 @@ HRESULT Qd40::GetEvts(uint8_t byDevAddr, uint16_t wQty, uint16_t* pwQtyRead, Var
     std::vector<uint16_t> answer;
     while (taken < wQty) {
         const uint16_t batch = uint16_t(std::min<int>(wQty - taken, kMaxEventsPerRequest));
-        const uint16_t block[] = {kCmdReadEvents, 1, batch};
+        const uint16_t block[] = {module::code(Cmd::ReadEvents), 1, batch};
         Status st = writeRegs(byDevAddr, reg::kCommand, block, *pnErrCode);
         if (st)
             st = readAnswer(byDevAddr, answer, *pnErrCode);
@@ -1390,7 +1370,7 @@ HRESULT Qd40::GetEmailCfg(uint8_t byDevAddr, Variant* pvEmailCfg, int32_t* pnErr
     if (st)
         le::setU16(cfg, 640, uint16_t((w[0] & 1) | (w[1] & 1) << 1 | (w[2] & 1) << 2));
     for (uint16_t index = 0; st && index < 4; ++index) {
-        const uint16_t block[] = {kCmdReadEmailText, 1, index};
+        const uint16_t block[] = {module::code(Cmd::ReadEmailText), 1, index};
         st = commandTopDown(byDevAddr, block, *pnErrCode);
         if (st)
             st = readAnswer(byDevAddr, w, *pnErrCode);
@@ -1429,7 +1409,7 @@ HRESULT Qd40::SetEmailCfg(uint8_t byDevAddr, const Variant* pvEmailCfg, int32_t*
     Status st = writeRegs(byDevAddr, reg::kEmailFlags, flagWords, *pnErrCode);
     for (uint16_t index = 0; st && index < 4; ++index) {
         const size_t slot = 128 * size_t(index), words = index < 3 ? 64 : 128;
-        std::vector<uint16_t> block{kCmdWriteEmailText, uint16_t(words + 1), index};
+        std::vector<uint16_t> block{module::code(Cmd::WriteEmailText), uint16_t(words + 1), index};
         for (size_t i = 0; i < words; ++i)
             block.push_back(uint16_t(cfg[slot + 2 * i] << 8 | cfg[slot + 2 * i + 1]));
         st = commandTopDown(byDevAddr, block, *pnErrCode);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/error_info.h"
+#include "common/module_commands.h"
 #include "common/module_registers.h"
 #include "platform/named_mutex.h"
 #include "server/port_settings.h"
@@ -188,8 +189,8 @@ private:
                      int32_t& ret);
     Status writeImage(int dev, int32_t start, std::span<const uint8_t> image, int32_t& ret);
 
-    HRESULT singleCommand(uint8_t dev, uint16_t code, int32_t* pnErrCode, const Guid& iid);
-    HRESULT memCommand(uint8_t dev, uint16_t code, uint8_t mem, int32_t* pnErrCode);
+    HRESULT singleCommand(uint8_t dev, module::Cmd command, int32_t* pnErrCode, const Guid& iid);
+    HRESULT memCommand(uint8_t dev, module::Cmd command, uint8_t mem, int32_t* pnErrCode);
     HRESULT getImage(uint8_t dev, int32_t start, size_t size, Variant* pv, int32_t* pnErrCode);
     HRESULT setImage(uint8_t dev, int32_t start, size_t size, const Variant* pv,
                      int32_t* pnErrCode);

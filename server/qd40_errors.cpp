@@ -1,5 +1,6 @@
 #include "server/qd40_errors.h"
 
+#include "common/config/module_errors.h"
 #include "platform/strings.h"
 #include "server/qd40_ids.h"
 
@@ -9,18 +10,9 @@ std::string messageText(int id) {
     return strings::serverStrings().text(id).value_or("Unknown Error");
 }
 
-int moduleErrorStringId(int code) {
-    if (code >= 0 && code <= 57)
-        return 524 + code;
-    if (code >= 58 && code <= 63)
-        return 532 + code;
-    return 582;
-}
-
 Status moduleError(int code) {
-    const std::string text =
-        "QD40: " + messageText(moduleErrorStringId(code)) + " (" + std::to_string(code) + ")";
-    return Status::failure(moduleErrorResult(static_cast<unsigned>(code)), text);
+    return Status::failure(moduleErrorResult(static_cast<unsigned>(code)),
+                           cfg::moduleErrorDescription(code));
 }
 
 Status reportError(const std::string& text, HRESULT result, const Guid& iid) {

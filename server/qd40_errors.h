@@ -33,10 +33,6 @@ enum Message : int {
 // table lacks it.
 std::string messageText(int id);
 
-// The string that shows module error code c: 524 + c for 0..57, 532 + c for
-// 58..63, 582 "Unknown Error" otherwise.
-int moduleErrorStringId(int code);
-
 // The failure of a write the module refused with `code`:
 // "QD40: <text> (<code>)" with HRESULT qd40ErrExceptionCode + code.
 Status moduleError(int code);

@@ -12,6 +12,7 @@
 #include "common/config/code_tables.h"
 #include "common/dates.h"
 #include "common/le_bytes.h"
+#include "common/module_commands.h"
 #include "common/module_constants.h"
 #include "common/module_registers.h"
 #include "common/raw_record.h"
@@ -21,14 +22,15 @@ namespace qd40::sim {
 
 namespace {
 
+using qd40::module::Cmd;
 using qd40::module::kConfirmWord1;
 using qd40::module::kConfirmWord2;
-using qd40::module::kErrorCodeRegister;
 using qd40::module::kRefusalException;
 using qd40::module::RecordType;
 using qd40::module::recordTypeBits;
 
 namespace reg = qd40::module::reg;
+namespace status = qd40::module::status;
 
 constexpr int kMailbox = reg::kCommand;
 constexpr int kMailboxEnd = reg::kModuleError;  // last register of the mailbox view
@@ -65,25 +67,26 @@ Area areaOf(int a) {
         return Area::LongFormat;
     if (a >= reg::kClock && a <= reg::kClock + 2)
         return Area::Clock;
-    if (a >= 2000 && a < 5000)
-        return (a - 2000) % 100 < 72 ? Area::Channel : Area::None;
+    if (a >= reg::channel(1) && a < reg::kGlobalCfg)
+        return (a - reg::channel(1)) % reg::kChannelStride < reg::kChannelRegisters ? Area::Channel
+                                                                                    : Area::None;
     if (a == reg::kGlobalCfg)
         return Area::Global;
-    if (a >= 5001 && a <= 5005)
+    if (a >= reg::kAcqCfg && a < reg::kAcqCfg + reg::kAcqCfgRegisters)
         return Area::Acq;
-    if (a >= 5006 && a <= 5021)
+    if (a >= reg::kComplementary1 && a < reg::kComplementary2 + reg::kComplementaryRegisters)
         return Area::Compl;
-    if (a >= 5100 && a <= 5259)
+    if (a >= reg::memBlock(1) && a < reg::memBlock(module::kMemoryBlockCount + 1))
         return Area::MemCfg;
     if (a >= reg::kMemsStatusMask && a < reg::kMemsStatus)
         return Area::Masks;
     if (a >= reg::kMemsStatus && a <= reg::kCapacity + 1)
         return Area::ReadOnly;
-    if (a >= 6000 && a <= 6105)
+    if (a >= reg::kGlobalStatus && a < reg::kCyclicStatus + reg::kCyclicStatusRegisters)
         return Area::ReadOnly;
-    if (a >= 6110 && a <= 6139)
+    if (a >= reg::chanDelay(1) && a <= reg::chanDelay(module::kChannelCount))
         return Area::ReadOnly;
-    if (a >= 6140 && a <= 6169)
+    if (a >= reg::chanRes(1) && a <= reg::chanRes(module::kChannelCount))
         return Area::Results;
     if (a >= kMailbox && a <= kMailboxEnd)
         return Area::Mailbox;
@@ -137,16 +140,22 @@ bool isAcquisitionConfig(Area a) {
 // Byte offset in the full configuration record of a configuration register,
 // -1 for any other register.
 int cfgOffset(int a) {
-    if (a == 5000)
-        return 0;
-    if (a >= 5001 && a <= 5005)
-        return 2 + 2 * (a - 5001);
-    if (a >= 2000 && a < 5000 && (a - 2000) % 100 < 72)
-        return 12 + 144 * ((a - 2000) / 100) + 2 * ((a - 2000) % 100);
-    if (a >= 5100 && a <= 5259)
-        return 4332 + 2 * (a - 5100);
-    if (a >= 5006 && a <= 5021)
-        return 4652 + 2 * (a - 5006);
+    switch (areaOf(a)) {
+        case Area::Global:
+            return 0;
+        case Area::Acq:
+            return 2 + 2 * (a - reg::kAcqCfg);
+        case Area::Channel: {
+            const int rel = a - reg::channel(1);
+            return 12 + 144 * (rel / reg::kChannelStride) + 2 * (rel % reg::kChannelStride);
+        }
+        case Area::MemCfg:
+            return 4332 + 2 * (a - reg::memBlock(1));
+        case Area::Compl:
+            return 4652 + 2 * (a - reg::kComplementary1);
+        default:
+            break;
+    }
     return -1;
 }
 
@@ -248,9 +257,9 @@ Module::Module(const ModuleOptions& options, uint64_t clockMs)
         if (const int off = cfgOffset(a); off >= 0)
             hr_[a] = le::u16(image, size_t(off));
     cfg_ = image;
-    hr_[5263] = 0x0001;
+    hr_[reg::kMemsStatusMask + 3] = 0x0001;
     for (int ch = 0; ch < 30; ++ch)
-        hr_[6140 + ch] = 6;
+        hr_[reg::chanRes(ch + 1)] = 6;
     setupDefaults();
     setupStored_ = setupLive_;
     for (int i = 0; i < 4; ++i)
@@ -339,11 +348,11 @@ Pdu Module::readBits(std::span<const uint8_t> req) {
     const int start = be16(req, 1), qty = be16(req, 3);
     if (qty < 1 || qty > 2000)
         return exception(f, kIllegalValue);
-    if (start < 18 || start + qty - 1 > 19)
+    if (start < reg::relayCoil(1) || start + qty - 1 > reg::relayCoil(module::kRelayCount))
         return exception(f, kIllegalAddress);
     uint8_t bits = 0;
     for (int i = 0; i < qty; ++i)
-        if (relayCoil_[start - 18 + i])
+        if (relayCoil_[start - reg::relayCoil(1) + i])
             bits |= uint8_t(1 << i);
     return Pdu{f, 1, bits};
 }
@@ -351,7 +360,7 @@ Pdu Module::readBits(std::span<const uint8_t> req) {
 std::optional<uint16_t> Module::inputValue(int port, int a) const {
     if (a == reg::kFirmwareVersion)
         return opt_.fwVersion;
-    if (a == 652)
+    if (a == reg::kFileVersion)
         return opt_.fileVersion;
     if (a == reg::kDeviceId)
         return opt_.devId;
@@ -360,7 +369,7 @@ std::optional<uint16_t> Module::inputValue(int port, int a) const {
             return lastCode_;
         if (a == kMailbox + 1)
             return uint16_t(answer_.size());
-        if (a == kErrorCodeRegister)
+        if (a == reg::kModuleError)
             return lastError_;
         const size_t i = size_t(a - kMailbox - 2);
         return i < answer_.size() ? answer_[i] : 0;
@@ -379,18 +388,18 @@ std::optional<uint16_t> Module::holdingValue(int port, int a) {
         return inputValue(port, a);
     if (area == Area::Clock) {
         const DateTime d = fromSeconds2000Wide(int64_t(clockMs() / 1000));
-        if (a == 1015)
+        if (a == reg::kClock)
             return uint16_t(d.month | d.day << 8);
-        if (a == 1016)
+        if (a == reg::kClock + 1)
             return uint16_t(d.hour | (d.year - 2000) << 8);
         return uint16_t(d.second | d.minute << 8);
     }
-    if (a >= 5264 && a <= 5267) {
+    if (a >= reg::kMemsStatus && a < reg::kMemsStatus + reg::kMemsStatusRegisters) {
         uint16_t w = 0;
         for (int b = 0; b < 10; ++b) {
             const Block& blk = blocks_[b];
             bool bit = false;
-            switch (a - 5264) {
+            switch (a - reg::kMemsStatus) {
                 case 0:
                     bit = blk.state == BlockState::Recording;
                     break;
@@ -408,20 +417,21 @@ std::optional<uint16_t> Module::holdingValue(int port, int a) {
         }
         return w;
     }
-    if (a >= 5268 && a <= 5287) {
-        const uint32_t n = uint32_t(blocks_[(a - 5268) / 2].records.size());
-        return uint16_t((a - 5268) % 2 ? n >> 16 : n);
+    if (a >= reg::recordCount(1) && a < reg::recordCount(module::kMemoryBlockCount + 1)) {
+        const int rel = a - reg::recordCount(1);
+        const uint32_t n = uint32_t(blocks_[rel / 2].records.size());
+        return uint16_t(rel % 2 ? n >> 16 : n);
     }
     if (a == reg::kCapacity)
         return uint16_t(opt_.capacity);
-    if (a == 5289)
+    if (a == reg::kCapacity + 1)
         return uint16_t(opt_.capacity >> 16);
     if (a == reg::kGlobalStatus)
         return statusWord(port);
-    if (a >= 6001 && a <= 6105)
-        return le::u16(cyImage_, size_t(a - 6001) * 2);
-    if (a >= 6110 && a <= 6139)
-        return channelOffsetWord(a - 6110 + 1);
+    if (a >= reg::kCyclicStatus && a < reg::kCyclicStatus + reg::kCyclicStatusRegisters)
+        return le::u16(cyImage_, size_t(a - reg::kCyclicStatus) * 2);
+    if (a >= reg::chanDelay(1) && a <= reg::chanDelay(module::kChannelCount))
+        return channelOffsetWord(a - reg::chanDelay(1) + 1);
     return std::nullopt;
 }
 
@@ -445,9 +455,10 @@ Pdu Module::readRegisters(int port, std::span<const uint8_t> req, bool holding) 
     if (holding) {
         // Reading the status word acknowledges the change bits; reading the
         // cycle status acknowledges the new measurements.
-        if (start <= 6000 && start + qty > 6000)
+        if (start <= reg::kGlobalStatus && start + qty > reg::kGlobalStatus)
             latched_ = 0;
-        if (start <= 6105 && start + qty > 6001)
+        if (start < reg::kCyclicStatus + reg::kCyclicStatusRegisters &&
+            start + qty > reg::kCyclicStatus)
             meas_ = false;
     }
     return out;
@@ -476,13 +487,13 @@ Pdu Module::writeSingleCoil(int port, std::span<const uint8_t> req) {
     const int a = be16(req, 1), v = be16(req, 3);
     if (v != 0xFF00 && v != 0)
         return exception(f, kIllegalValue);
-    if (a != 18 && a != 19)
+    if (a < reg::relayCoil(1) || a > reg::relayCoil(module::kRelayCount))
         return exception(f, kIllegalAddress);
     if (refuseWrites_)
         return refuse(f, refuseWrites_);
-    if (uint16_t e = checkRelayWrite(port, a - 18))
+    if (uint16_t e = checkRelayWrite(port, a - reg::relayCoil(1)))
         return refuse(f, e);
-    relayCoil_[a - 18] = v != 0;
+    relayCoil_[a - reg::relayCoil(1)] = v != 0;
     updateOutputs();
     return Pdu(req.begin(), req.end());
 }
@@ -494,15 +505,15 @@ Pdu Module::writeMultipleCoils(int port, std::span<const uint8_t> req) {
     const int start = be16(req, 1), qty = be16(req, 3), bytes = req[5];
     if (qty < 1 || qty > 1968 || bytes != (qty + 7) / 8 || req.size() != size_t(6 + bytes))
         return exception(f, kIllegalValue);
-    if (start < 18 || start + qty - 1 > 19)
+    if (start < reg::relayCoil(1) || start + qty - 1 > reg::relayCoil(module::kRelayCount))
         return exception(f, kIllegalAddress);
     if (refuseWrites_)
         return refuse(f, refuseWrites_);
     for (int i = 0; i < qty; ++i)
-        if (uint16_t e = checkRelayWrite(port, start - 18 + i))
+        if (uint16_t e = checkRelayWrite(port, start - reg::relayCoil(1) + i))
             return refuse(f, e);
     for (int i = 0; i < qty; ++i)
-        relayCoil_[start - 18 + i] = (req[6 + i / 8] >> (i % 8)) & 1;
+        relayCoil_[start - reg::relayCoil(1) + i] = (req[6 + i / 8] >> (i % 8)) & 1;
     updateOutputs();
     return Pdu(req.begin(), req.begin() + 5);
 }
@@ -555,7 +566,7 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
         return refuse(f, err::kMustBeStopped);
     if (chans) {
         for (int ch = 1; ch <= 30; ++ch) {
-            const int a = chanBase(ch);
+            const int a = reg::channel(ch);
             if (end <= a || start >= a + 72)
                 continue;
             const uint16_t w = newValue(a);
@@ -569,19 +580,20 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
     if (mems) {
         uint64_t sum = 0;
         for (int m = 1; m <= 10; ++m)
-            sum += uint32_t(newValue(blockBase(m))) | uint32_t(newValue(blockBase(m) + 1)) << 16;
+            sum += uint32_t(newValue(reg::memBlock(m))) | uint32_t(newValue(reg::memBlock(m) + 1))
+                                                              << 16;
         if (sum > capacity())
             return refuse(f, err::kCannotAllocate);
     }
     if (clock) {
         uint16_t w[3];
         for (int i = 0; i < 3; ++i)
-            w[i] = newValue(1015 + i);
-        if (!(start <= 1015 && end > 1017)) {
+            w[i] = newValue(reg::kClock + i);
+        if (!(start <= reg::kClock && end >= reg::kClock + reg::kClockRegisters)) {
             // A partial clock write keeps the fields it does not cover.
             for (int i = 0; i < 3; ++i)
-                if (1015 + i < start || 1015 + i >= end)
-                    w[i] = *holdingValue(port, 1015 + i);
+                if (reg::kClock + i < start || reg::kClock + i >= end)
+                    w[i] = *holdingValue(port, reg::kClock + i);
         }
         DateTime d;
         d.month = w[0] & 0xFF;
@@ -627,9 +639,9 @@ Pdu Module::writeRegisters(int port, uint8_t f, uint16_t start, std::span<const 
 // Mailbox
 
 uint16_t Module::execute(int port, bool block) {
-    const uint16_t code = cmdBuf_[0];
+    const Cmd code = Cmd(cmdBuf_[0]);
     const uint16_t n = cmdBuf_[1];
-    lastCode_ = code;
+    lastCode_ = cmdBuf_[0];
     answer_.clear();
     auto P = [&](int i) -> uint16_t { return i < 197 ? cmdBuf_[2 + i] : 0; };
     // The parameter count is checked only for blocks written with function 16.
@@ -641,7 +653,7 @@ uint16_t Module::execute(int port, bool block) {
     };
     int b = 0;
     switch (code) {
-        case 0:
+        case Cmd::Stop:
             if (block && n == 2) {
                 // Force remote control to the sending port.
                 if (!confirmed(0))
@@ -655,26 +667,26 @@ uint16_t Module::execute(int port, bool block) {
                 return e;
             stopRun();
             return 0;
-        case 1:
+        case Cmd::Run:
             if (!countIs(0))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
                 return e;
             return startRun(-1);
-        case 2:
+        case Cmd::Trig:
             if (!countIs(0))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
                 return e;
             return trigger();
-        case 3:
+        case Cmd::Remote:
             if (!countIs(0))
                 return err::kWrongParamCount;
             if (remote_ != -1 && remote_ != port)
                 return err::kOtherRemote;
             remote_ = port;
             return 0;
-        case 5:
+        case Cmd::Local:
             if (!countIs(0))
                 return err::kWrongParamCount;
             if (remote_ == port)
@@ -682,11 +694,11 @@ uint16_t Module::execute(int port, bool block) {
             else if (remote_ != -1)
                 return err::kOtherRemote;
             return 0;
-        case 7:
-        case 8:
-        case 9:
-        case 10:
-        case 12: {
+        case Cmd::MemRun:
+        case Cmd::MemStop:
+        case Cmd::MemTrig:
+        case Cmd::MemStore:
+        case Cmd::MemClear: {
             if (!countIs(1))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -698,7 +710,7 @@ uint16_t Module::execute(int port, bool block) {
             const uint16_t opening = cfg().memBlock(b).openingWord();
             const uint16_t closing = cfg().memBlock(b).closingWord();
             switch (code) {
-                case 7:
+                case Cmd::MemRun:
                     if (size == 0)
                         return err::kBlockNotProgrammed;
                     if (!blk.records.empty() && !(opening & 0x4000))
@@ -709,11 +721,11 @@ uint16_t Module::execute(int port, bool block) {
                     if (acqOpen_ && (opening & 0xF) <= 1)
                         openBlock(b);
                     return 0;
-                case 8:
+                case Cmd::MemStop:
                     if (blk.state == BlockState::Recording || blk.state == BlockState::Armed)
                         closeBlock(b);
                     return 0;
-                case 9:
+                case Cmd::MemTrig:
                     if (blk.state == BlockState::Armed) {
                         openBlock(b);
                         return 0;
@@ -725,7 +737,7 @@ uint16_t Module::execute(int port, bool block) {
                     if (cfg().memBlock(b).recordOnTrig() && cycleCount_ > 0)
                         recordCycle(b);
                     return 0;
-                case 10:
+                case Cmd::MemStore:
                     if (blk.state != BlockState::Recording)
                         return err::kBlockNotRunning;
                     if (cycleCount_ > 0)
@@ -739,14 +751,14 @@ uint16_t Module::execute(int port, bool block) {
                     return 0;
             }
         }
-        case 11: {
+        case Cmd::ReadRecords: {
             if (!countIs(4))
                 return err::kWrongParamCount;
             if (uint16_t e = blockArg(b))
                 return e;
             return readRecords(b, uint32_t(P(1)) | uint32_t(P(2)) << 16, P(3));
         }
-        case 18:
+        case Cmd::BoardInit:
             if (!countIs(2))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -757,13 +769,13 @@ uint16_t Module::execute(int port, bool block) {
                 return err::kMustBeStopped;
             boardInit();
             return 0;
-        case 19:
+        case Cmd::EventCount:
             if (!countIs(0))
                 return err::kWrongParamCount;
             eventReadPos_ = 0;
             setAnswer({uint16_t(events_.size())});
             return 0;
-        case 20: {
+        case Cmd::ReadEvents: {
             if (!countIs(1))
                 return err::kWrongParamCount;
             const uint16_t qty = P(0);
@@ -778,23 +790,23 @@ uint16_t Module::execute(int port, bool block) {
             setAnswer(std::move(words));
             return 0;
         }
-        case 21:
+        case Cmd::ClearEvents:
             if (!countIs(0))
                 return err::kWrongParamCount;
             events_.clear();
             eventReadPos_ = 0;
             return 0;
-        case 24:
+        case Cmd::ReadSetupItem:
             if (!countIs(1))
                 return err::kWrongParamCount;
             return setupRead(P(0));
-        case 25: {
+        case Cmd::WriteSetupItem: {
             if (uint16_t e = checkRemote(port))
                 return e;
             const uint16_t count = std::min<uint16_t>(n, 197);
             return setupWrite(std::span<const uint16_t>(cmdBuf_).subspan(2, count));
         }
-        case 26:
+        case Cmd::StoreSetup:
             if (!countIs(2))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -804,7 +816,7 @@ uint16_t Module::execute(int port, bool block) {
             setupStored_ = setupLive_;
             dirty_ = true;
             return 0;
-        case 27: {
+        case Cmd::WriteEmailText: {
             const uint16_t index = P(0);
             if (index > 3)
                 return err::kWrongParamCount;
@@ -817,7 +829,7 @@ uint16_t Module::execute(int port, bool block) {
             dirty_ = true;
             return 0;
         }
-        case 28: {
+        case Cmd::ReadEmailText: {
             if (!countIs(1))
                 return err::kWrongParamCount;
             const uint16_t index = P(0);
@@ -826,7 +838,7 @@ uint16_t Module::execute(int port, bool block) {
             setAnswer(emailText_[index]);
             return 0;
         }
-        case 29:
+        case Cmd::RunWithOption:
             if (!countIs(1))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -834,7 +846,7 @@ uint16_t Module::execute(int port, bool block) {
             if (P(0) > 2)
                 return err::kWrongParamCount;
             return startRun(P(0));
-        case 34:
+        case Cmd::SetupDefaults:
             if (!countIs(2))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -845,7 +857,7 @@ uint16_t Module::execute(int port, bool block) {
             setupStored_ = setupLive_;
             dirty_ = true;
             return 0;
-        case 36:
+        case Cmd::ReInitEmail:
             if (!countIs(0))
                 return err::kWrongParamCount;
             if (uint16_t e = checkRemote(port))
@@ -853,7 +865,7 @@ uint16_t Module::execute(int port, bool block) {
             for (bool& l : emailLatch_)
                 l = false;
             return 0;
-        case 37: {
+        case Cmd::RemoveRecords: {
             if (!countIs(3))
                 return err::kWrongParamCount;
             if (uint16_t e = blockArg(b))
@@ -963,20 +975,20 @@ uint16_t Module::statusWord(int port) const {
     uint16_t w = 0;
     const int mode = cfg().execMode();
     if (running_)
-        w |= 1 << 0;
+        w |= status::mask(status::kRun);
     if (waiting_)
-        w |= 1 << 1;
+        w |= status::mask(status::kWai);
     if (acqOpen_ && mode <= 2)
-        w |= 1 << 2;
+        w |= status::mask(status::kAcq);
     if (meas_)
-        w |= 1 << 3;
+        w |= status::mask(status::kMeas);
     if (std::any_of(events_.begin(), events_.end(), [](const ModuleEvent& e) {
             const int kind = e.code >> 12;
             return kind < 1 || kind > 3;
         }))
-        w |= 1 << 4;
+        w |= status::mask(status::kEvt);
     if (errorMask_)
-        w |= 1 << 5;
+        w |= status::mask(status::kCher);
     w |= latched_;
     uint16_t memStatus[4] = {0, 0, 0, 0};
     for (int b = 0; b < 10; ++b) {
@@ -991,16 +1003,16 @@ uint16_t Module::statusWord(int port) const {
             memStatus[3] |= uint16_t(1 << b);
     }
     for (int i = 0; i < 4; ++i)
-        if (memStatus[i] & reg(5260 + i))
-            w |= 1 << 11;
+        if (memStatus[i] & reg(reg::kMemsStatusMask + i))
+            w |= status::mask(status::kGmsr);
     if (alg_[0])
-        w |= 1 << 12;
+        w |= status::mask(status::kAlg1);
     if (alg_[1])
-        w |= 1 << 13;
+        w |= status::mask(status::kAlg2);
     if (remote_ != -1)
-        w |= 1 << 14;
+        w |= status::mask(status::kRem);
     if (remote_ != -1 && remote_ == port)
-        w |= 1 << 15;
+        w |= status::mask(status::kRemp);
     return w;
 }
 
@@ -1178,7 +1190,7 @@ void Module::runCycle() {
         }
     }
     if (errorMask_ != oldErrors)
-        latched_ |= 1 << 6;
+        latched_ |= status::mask(status::kCherc);
     evaluateLimits();
     updateOutputs();
 
@@ -1269,7 +1281,7 @@ void Module::evaluateLimits() {
     changedAlarmMask_ = changed;
     for (int k = 0; k < 4; ++k)
         if (changed[k])
-            latched_ |= uint16_t(1 << (7 + k));
+            latched_ |= status::mask(status::Bit(status::kAl1c + k));
 }
 
 bool Module::alarmCondition(uint16_t word, uint32_t mask) const {
@@ -1418,8 +1430,8 @@ bool Module::preload(int b, uint32_t count, std::string& error) {
             return false;
         }
         size = count;
-        setReg(blockBase(b), uint16_t(size));
-        setReg(blockBase(b) + 1, uint16_t(size >> 16));
+        setReg(reg::memBlock(b), uint16_t(size));
+        setReg(reg::memBlock(b) + 1, uint16_t(size >> 16));
         dirty_ = true;
     }
     Block& blk = blocks_[b - 1];

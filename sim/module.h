@@ -186,8 +186,6 @@ private:
     uint16_t reg(int addr) const { return hr_[addr]; }
     void setReg(int addr, uint16_t v);  // keeps the configuration image in step
     cfg::ConstFullCfgView cfg() const { return cfg::ConstFullCfgView(std::span(cfg_)); }
-    static int chanBase(int ch) { return 2000 + 100 * (ch - 1); }
-    static int blockBase(int b) { return 5100 + 16 * (b - 1); }
     uint32_t periodMs() const;
     uint32_t scanMask() const { return cfg().chansToScan() & cfg::kAllChannelsMask; }
     bool programmed(int ch) const;

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "common/config/cfg_layout.h"
+#include "common/module_registers.h"
 #include "common/version_text.h"
 
 namespace qd40::cfg {
 
-inline constexpr uint16_t kExtBlockRegister = 45000;
+inline constexpr uint16_t kExtBlockRegister = module::reg::kExtBlock;
 inline constexpr uint16_t kExtBlockRegisters = kModuleExtBlockSize / 2;  // 378
+static_assert(kExtBlockRegisters == module::reg::kExtBlockRegisters);
 inline constexpr uint16_t kCfgIdentityRegisters = kCfgIdentitySize / 2;  // 24
 
 // Register words of a block of bytes (even size), and the bytes of registers.

@@ -8,7 +8,9 @@
 #include "common/config/code_tables.h"
 #include "common/config/module_ext_block.h"
 #include "common/le_bytes.h"
+#include "common/module_commands.h"
 #include "common/module_constants.h"
+#include "common/module_registers.h"
 #include "control/rules/min_periods.h"
 #include "control/rules/module_checks.h"
 #include "control/rules/resolution.h"
@@ -20,11 +22,9 @@ namespace qd40::ctl {
 namespace {
 
 constexpr const char* kCommKey = "Software\\Ovix Servers\\OvixQd40Ctl\\Communication";
-constexpr int kRegister901 = 901;
-
-// Global status word bits.
-constexpr int kBitRunning = 0, kBitWaiting = 1, kBitNewMeas = 3, kBitAlarm1 = 12, kBitAlarm2 = 13,
-              kBitRemote = 14, kBitMaster = 15;
+namespace reg = module::reg;
+namespace status = module::status;
+using module::Cmd;
 
 constexpr uint32_t kCycleValuesOffset = 30;
 constexpr uint32_t kCycleErrorsOffset = 150;
@@ -79,7 +79,7 @@ HRESULT OvixQd40Ctl::serverFailure(HRESULT hr) {
 }
 
 HRESULT OvixQd40Ctl::notOpen() {
-    return fail(E_UNEXPECTED, 514);
+    return fail(E_UNEXPECTED, ctl::kTxtNotOpened);
 }
 
 HRESULT OvixQd40Ctl::checked(HRESULT serverResult) {
@@ -145,7 +145,7 @@ HRESULT OvixQd40Ctl::putBlob(const VariantBlob& v, std::span<uint8_t> blob) {
 
 #define QD40_OUT_CHECK(p) \
     if (nullOut(p))       \
-    return fail(E_POINTER, 518)
+    return fail(E_POINTER, ctl::kTxtInvalidPointer)
 
 HRESULT OvixQd40Ctl::get_Cfg(VariantBlob* p) {
     return give(p, blobOf(state_.cfg));
@@ -207,7 +207,7 @@ HRESULT OvixQd40Ctl::put_Port(int32_t v) {
     // The port persists as a 16-bit value: a TCP port above 32767 keeps its
     // bit pattern; anything wider cannot be kept.
     if (v < INT16_MIN || v > UINT16_MAX)
-        return fail(E_INVALIDARG, 517);
+        return fail(E_INVALIDARG, ctl::kTxtInvalidArgument);
     state_.conn.port = static_cast<int16_t>(static_cast<uint16_t>(v));
     changed();
     return S_OK;
@@ -225,7 +225,7 @@ HRESULT OvixQd40Ctl::get_BaudRate(int32_t* p) {
 }
 HRESULT OvixQd40Ctl::put_BaudRate(int32_t v) {
     if (v < 0)
-        return fail(E_INVALIDARG, 517);
+        return fail(E_INVALIDARG, ctl::kTxtInvalidArgument);
     state_.conn.baudRate = static_cast<uint32_t>(v);
     changed();
     return S_OK;
@@ -235,7 +235,7 @@ HRESULT OvixQd40Ctl::get_MbAddr(int16_t* p) {
 }
 HRESULT OvixQd40Ctl::put_MbAddr(int16_t v) {
     if (v < 0 || v > 255)
-        return fail(E_INVALIDARG, 517);
+        return fail(E_INVALIDARG, ctl::kTxtInvalidArgument);
     state_.conn.mbAddr = static_cast<uint8_t>(v);
     changed();
     return S_OK;
@@ -245,7 +245,7 @@ HRESULT OvixQd40Ctl::get_SerialMode(int16_t* p) {
 }
 HRESULT OvixQd40Ctl::put_SerialMode(int16_t v) {
     if (v < 0 || v >= qd40SerialModeQty)
-        return fail(E_INVALIDARG, 517);
+        return fail(E_INVALIDARG, ctl::kTxtInvalidArgument);
     state_.conn.serialMode = static_cast<uint8_t>(v);
     changed();
     return S_OK;
@@ -311,9 +311,9 @@ HRESULT OvixQd40Ctl::Open() {
     if (!created.isOk()) {
         if (!remoteServer)
             return report(created);
-        std::string text = rules::controlText(520) + " " + host;
+        std::string text = rules::controlText(ctl::kTxtNoServer) + " " + host;
         if (created.hr == E_ACCESSDENIED)
-            text += " (E_ACCESSDENIED)\n\n" + rules::controlText(522);
+            text += " (E_ACCESSDENIED)\n\n" + rules::controlText(ctl::kTxtAccessRights);
         else
             text +=
                 strings::formatText(std::string(" (0x%08.8x)"), static_cast<unsigned>(created.hr));
@@ -350,7 +350,7 @@ HRESULT OvixQd40Ctl::openSteps() {
     saved901_.reset();
     // A module that may refuse the read is still opened; one that does not
     // answer ends the opening at once rather than after a second time-out.
-    h = link_->ReadRegs(addr, kRegister901, 1, 1, &regs, &err);
+    h = link_->ReadRegs(addr, reg::kLongFormatDefault, 1, 1, &regs, &err);
     if (h == qd40TransportErrTimeout)
         return serverFailure(h);
     if (succeeded(h) && regs.data.size() >= 2) {
@@ -389,8 +389,8 @@ HRESULT OvixQd40Ctl::Close() {
     // change the module's register behind the operator's back.
     if (saved901_) {
         const uint16_t word = *saved901_;
-        const HRESULT h =
-            link_->SendRegs(saved901Addr_, kRegister901, 1, Variant::words({&word, 1}), &err);
+        const HRESULT h = link_->SendRegs(saved901Addr_, reg::kLongFormatDefault, 1,
+                                          Variant::words({&word, 1}), &err);
         if (failed(h))
             result = serverFailure(h);
     }
@@ -415,10 +415,10 @@ HRESULT OvixQd40Ctl::takeRemote(bool& taken) {
     uint16_t status = 0;
     if (HRESULT h = readStatusWord(status); failed(h))
         return h;
-    const bool remote = status & (1u << kBitRemote);
-    const bool master = status & (1u << kBitMaster);
+    const bool remote = status::has(status, status::kRem);
+    const bool master = status::has(status, status::kRemp);
     if (remote && !master)
-        return fail(qd40ErrRemoteOtherPort, 513);
+        return fail(qd40ErrRemoteOtherPort, ctl::kTxtOtherPort);
     // Held through this line may mean held by another client of the same
     // daemon: the server's mark tells them apart and refuses while another
     // client holds the module.
@@ -526,7 +526,7 @@ HRESULT OvixQd40Ctl::RunWithOptMem(int16_t option) {
     if (!open_)
         return notOpen();
     if (option < 0 || option >= 3)
-        return fail(E_INVALIDARG, 517);
+        return fail(E_INVALIDARG, ctl::kTxtInvalidArgument);
     const uint8_t o = static_cast<uint8_t>(option);
     return command([&](Qd40Link& l, uint8_t a, int32_t* e) { return l.RunWithOptMem(a, o, e); });
 }
@@ -553,7 +553,8 @@ HRESULT OvixQd40Ctl::SetDate(double date) {
 }
 
 HRESULT OvixQd40Ctl::BoardInit() {
-    const uint16_t block[] = {18, 2, module::kConfirmWord1, module::kConfirmWord2};
+    const uint16_t block[] = {module::code(Cmd::BoardInit), 2, module::kConfirmWord1,
+                              module::kConfirmWord2};
     return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
         const Variant cmd = Variant::words(block);
         return l.SendCmd(a, &cmd, 0, nullptr, e);
@@ -563,7 +564,9 @@ HRESULT OvixQd40Ctl::BoardInit() {
 HRESULT OvixQd40Ctl::ForceRemote() {
     if (!open_)
         return notOpen();
-    const uint16_t block[] = {0, 2, module::kConfirmWord1, module::kConfirmWord2};
+    // Stop with the two confirmation words forces remote control to this line.
+    const uint16_t block[] = {module::code(Cmd::Stop), 2, module::kConfirmWord1,
+                              module::kConfirmWord2};
     const Variant cmd = Variant::words(block);
     int32_t err = 0;
     return checked(link_->SendCmd(state_.conn.mbAddr, &cmd, 0, nullptr, &err));
@@ -573,7 +576,7 @@ HRESULT OvixQd40Ctl::ForceRemote() {
 
 bool OvixQd40Ctl::statusBit(int bit, int32_t* p, HRESULT& result) {
     if (nullOut(p))
-        return (result = fail(E_POINTER, 518)), false;
+        return (result = fail(E_POINTER, ctl::kTxtInvalidPointer)), false;
     if (!open_)
         return (result = notOpen()), false;
     uint16_t status = 0;
@@ -589,13 +592,13 @@ bool OvixQd40Ctl::statusBit(int bit, int32_t* p, HRESULT& result) {
         statusBit(bit, p, h);               \
         return h;                           \
     }
-QD40_STATUS_BIT(get_IsRunning, kBitRunning)
-QD40_STATUS_BIT(get_IsWaiting, kBitWaiting)
-QD40_STATUS_BIT(get_IsRemote, kBitRemote)
-QD40_STATUS_BIT(get_IsMaster, kBitMaster)
-QD40_STATUS_BIT(get_NewMeas, kBitNewMeas)
-QD40_STATUS_BIT(get_Alarm1, kBitAlarm1)
-QD40_STATUS_BIT(get_Alarm2, kBitAlarm2)
+QD40_STATUS_BIT(get_IsRunning, status::kRun)
+QD40_STATUS_BIT(get_IsWaiting, status::kWai)
+QD40_STATUS_BIT(get_IsRemote, status::kRem)
+QD40_STATUS_BIT(get_IsMaster, status::kRemp)
+QD40_STATUS_BIT(get_NewMeas, status::kMeas)
+QD40_STATUS_BIT(get_Alarm1, status::kAlg1)
+QD40_STATUS_BIT(get_Alarm2, status::kAlg2)
 #undef QD40_STATUS_BIT
 
 HRESULT OvixQd40Ctl::GetStatus(int16_t* p) {
@@ -644,7 +647,7 @@ HRESULT OvixQd40Ctl::checkedChannel(int16_t chan) {
 HRESULT OvixQd40Ctl::GetChans(int16_t first, int16_t qty, VariantBlob* pvValues,
                               VariantBlob* pvErrors) {
     if (nullOut(pvValues) || nullOut(pvErrors))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
     if (first < 1 || first > cfg::kChannels || qty < 1 || first + qty > cfg::kChannels + 1)
@@ -669,7 +672,7 @@ HRESULT OvixQd40Ctl::GetChans(int16_t first, int16_t qty, VariantBlob* pvValues,
 
 HRESULT OvixQd40Ctl::GetChan(int16_t chan, float* pValue, int16_t* pError) {
     if (nullOut(pValue) || nullOut(pError))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
     VariantBlob values, errors;
@@ -703,7 +706,7 @@ HRESULT OvixQd40Ctl::GetMemRecCount(int16_t block, uint32_t* pCount) {
 HRESULT OvixQd40Ctl::GetMemRecords(int16_t block, uint32_t first, uint32_t qty, int32_t clear,
                                    uint32_t* pRead, VariantBlob* pvRecords) {
     if (nullOut(pRead) || nullOut(pvRecords))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
     if (HRESULT h = report(rules::checkMemBlockNumber(block)); failed(h))
@@ -728,7 +731,7 @@ HRESULT OvixQd40Ctl::GetEvtCount(uint16_t* pCount) {
 
 HRESULT OvixQd40Ctl::GetEvts(uint16_t qty, uint16_t* pRead, VariantBlob* pvEvents) {
     if (nullOut(pRead) || nullOut(pvEvents))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
     Variant events;
@@ -814,8 +817,8 @@ HRESULT OvixQd40Ctl::SendCfg() {
     uint16_t status = 0;
     if (HRESULT h = readStatusWord(status); failed(h))
         return h;
-    if (status & (1u << kBitRunning))
-        return fail(E_UNEXPECTED, 516);
+    if (status::has(status, status::kRun))
+        return fail(E_UNEXPECTED, ctl::kTxtStopFirst);
     bool taken = false;
     if (HRESULT h = takeRemote(taken); failed(h))
         return h;
@@ -909,8 +912,8 @@ HRESULT OvixQd40Ctl::SendCfgFileIdn(uint32_t time, const std::string& name) {
     uint16_t status = 0;
     if (HRESULT h = readStatusWord(status); failed(h))
         return h;
-    if (status & (1u << kBitRunning))
-        return fail(E_UNEXPECTED, 516);
+    if (status::has(status, status::kRun))
+        return fail(E_UNEXPECTED, ctl::kTxtStopFirst);
     return command([&](Qd40Link& l, uint8_t a, int32_t* e) {
         // The module keeps the name as Windows-1252 text; a character without
         // an 8-bit form is sent as '?'.
@@ -923,7 +926,7 @@ HRESULT OvixQd40Ctl::SendCfgFileIdn(uint32_t time, const std::string& name) {
 
 HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
     if (nullOut(pTime) || nullOut(pName))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
     bool taken = false;
@@ -949,7 +952,7 @@ HRESULT OvixQd40Ctl::get_Version(std::string* p) {
 
 HRESULT OvixQd40Ctl::GetBinVersion(uint32_t* pMS, uint32_t* pLS, int32_t* pError) {
     if (nullOut(pMS) || nullOut(pLS) || nullOut(pError))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     *pMS = ownFileVersion().ms;
     *pLS = ownFileVersion().ls;
     *pError = 0;
@@ -999,7 +1002,7 @@ HRESULT OvixQd40Ctl::GetQd40Mnemo(std::string* p) {
 HRESULT OvixQd40Ctl::GetCfgMinAcqPeriod(const VariantBlob& vCfg, uint32_t* pMinAcqMs,
                                         uint32_t* pAuxMs, int32_t* pCode) {
     if (nullOut(pMinAcqMs) || nullOut(pAuxMs) || nullOut(pCode))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     rules::MinPeriods periods;
     if (HRESULT h = report(rules::getCfgMinAcqPeriod(vCfg, &periods)); failed(h))
         return h;
@@ -1012,7 +1015,7 @@ HRESULT OvixQd40Ctl::GetCfgMinAcqPeriod(const VariantBlob& vCfg, uint32_t* pMinA
 HRESULT OvixQd40Ctl::GetDefChanResol(int16_t fct, int16_t rge, int16_t acc, float* pRound,
                                      uint16_t* pResol) {
     if (nullOut(pRound) || nullOut(pResol))
-        return fail(E_POINTER, 518);
+        return fail(E_POINTER, ctl::kTxtInvalidPointer);
     const rules::DefaultResolution r = rules::defaultChanResol(fct, rge, acc);
     *pRound = r.roundStep;
     *pResol = r.decimals;

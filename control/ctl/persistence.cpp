@@ -10,6 +10,7 @@
 #include "control/rules/resolution.h"
 #include "ovixqd40_version.h"
 #include "platform/strings.h"
+#include "platform/strings_control.h"
 
 namespace qd40::ctl {
 
@@ -35,7 +36,8 @@ void fixChannelResolutions(const cfg::FullCfgData& full, cfg::ChansResCfgData& r
 namespace {
 
 Status invalidArg() {
-    return Status::failure(E_INVALIDARG, strings::controlStrings().textOrEmpty(517));
+    return Status::failure(E_INVALIDARG,
+                           strings::controlStrings().textOrEmpty(ctl::kTxtInvalidArgument));
 }
 
 std::span<uint8_t> chansExtPart(cfg::Qd40ExtCfgData& ext) {
@@ -361,7 +363,8 @@ Status saveToStream(const CtlState& s, OutStream& out) {
 Status loadFromStream(std::span<const uint8_t> in, CtlState& state, size_t* consumed) {
     StreamReader r(in);
     auto fail = [] {
-        return Status::failure(E_INVALIDARG, strings::controlStrings().textOrEmpty(517));
+        return Status::failure(E_INVALIDARG,
+                               strings::controlStrings().textOrEmpty(ctl::kTxtInvalidArgument));
     };
     auto ms = r.ui4();
     auto ls = r.ui4();

@@ -14,7 +14,7 @@ LinPointsEditor LinPointsEditor::fromChannel(cfg::ConstChannelCfg ch) {
 
 std::optional<RuleMessage> LinPointsEditor::add(LinPoint p) {
     if (points_.size() >= size_t(cfg::kMaxLinPoints))
-        return ruleMessage(167, cfg::kMaxLinPoints);
+        return ruleMessage(ctl::kTxtMaxPoints, cfg::kMaxLinPoints);
     points_.push_back(p);
     sortByX();
     return std::nullopt;
@@ -52,7 +52,7 @@ bool LinPointsEditor::remove(size_t i) {
 std::optional<RuleMessage> LinPointsEditor::paste(std::span<const LinPoint> points) {
     for (const LinPoint& p : points) {
         if (points_.size() >= size_t(cfg::kMaxLinPoints))
-            return ruleMessage(167, cfg::kMaxLinPoints);
+            return ruleMessage(ctl::kTxtMaxPoints, cfg::kMaxLinPoints);
         points_.push_back(p);
     }
     return std::nullopt;
@@ -60,11 +60,11 @@ std::optional<RuleMessage> LinPointsEditor::paste(std::span<const LinPoint> poin
 
 std::optional<RuleMessage> LinPointsEditor::validate() const {
     if (points_.size() == 1)
-        return ruleMessage(112, cfg::kMinLinPoints);
+        return ruleMessage(ctl::kTxtMinPoints, cfg::kMinLinPoints);
     for (size_t i = 0; i < points_.size(); ++i)
         for (size_t j = i + 1; j < points_.size(); ++j)
             if (points_[i].x == points_[j].x)
-                return ruleMessage(170);
+                return ruleMessage(ctl::kTxtSameX);
     return std::nullopt;
 }
 

@@ -120,7 +120,7 @@ MinPeriods computeMinPeriods(ConstFullCfgView cfg) {
 
 Status getCfgMinAcqPeriod(const VariantBlob& vCfg, MinPeriods* out) {
     if (!out)
-        return controlFailure(E_POINTER, 518);
+        return controlFailure(E_POINTER, ctl::kTxtInvalidPointer);
     FullCfgData data{};
     if (Status st = unpackBlob(vCfg, data); !st)
         return st;

@@ -25,25 +25,25 @@ std::string_view knownSeriesVersion(std::string_view v) {
 Status checkModuleDevice(uint16_t devId) {
     if (isQd40Device(devId))
         return Status::ok();
-    return controlFailure(qd40CtlErrNotQd40, 523);
+    return controlFailure(qd40CtlErrNotQd40, ctl::kTxtNotQd40);
 }
 
 Status checkModuleVersion(std::string_view v) {
     const std::string_view known = knownSeriesVersion(v);
     if (v.empty() || compareVersionTexts(v, known) < 0) {
         return Status::failure(qd40CtlErrHigherQd40VerRequired,
-                               controlText(526) + std::string(kSeriesAVersion) + " (" +
-                                   std::string(kSeriesZVersion) + ")");
+                               controlText(ctl::kTxtModuleTooOld) + std::string(kSeriesAVersion) +
+                                   " (" + std::string(kSeriesZVersion) + ")");
     }
     if (v != known)
-        return controlFailure(qd40CtlErrHigherQd40CtlVerRequired, 527);
+        return controlFailure(qd40CtlErrHigherQd40CtlVerRequired, ctl::kTxtSoftwareTooOld);
     return Status::ok();
 }
 
 Status checkChannelNumber(long n) {
     if (n >= 1 && n <= 30)
         return Status::ok();
-    return controlFailure(E_INVALIDARG, 515, 30);
+    return controlFailure(E_INVALIDARG, ctl::kTxtChannelRange, 30);
 }
 
 Status checkDefEditChanNum(long n) {
@@ -55,14 +55,14 @@ Status checkDefEditChanNum(long n) {
 Status checkMemBlockNumber(long b) {
     if (b >= 1 && b <= 10)
         return Status::ok();
-    return controlFailure(E_INVALIDARG, 519);
+    return controlFailure(E_INVALIDARG, ctl::kTxtInvalidMemory);
 }
 
 Status invalidPointer() {
-    return controlFailure(E_POINTER, 518);
+    return controlFailure(E_POINTER, ctl::kTxtInvalidPointer);
 }
 Status invalidArgument() {
-    return controlFailure(E_INVALIDARG, 517);
+    return controlFailure(E_INVALIDARG, ctl::kTxtInvalidArgument);
 }
 
 }  // namespace qd40::rules

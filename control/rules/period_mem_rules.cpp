@@ -12,7 +12,7 @@ using namespace qd40::cfg;
 std::optional<RuleMessage> checkPeriodCounts(long acqCount, long auxCount) {
     const auto bad = [](long v) { return v < 0 || v > kMaxPeriodCount; };
     if (bad(acqCount) || bad(auxCount))
-        return ruleMessage(528, 0L, kMaxPeriodCount);
+        return ruleMessage(ctl::kTxtPeriodRange, 0L, kMaxPeriodCount);
     return std::nullopt;
 }
 
@@ -20,10 +20,10 @@ std::vector<RuleMessage> periodWarnings(ConstFullCfgView cfg) {
     std::vector<RuleMessage> out;
     const MinPeriods mp = computeMinPeriods(cfg);
     if (mp.errCode == kErrAuxPeriodTooLow)
-        out.push_back(ruleMessage(524, long(mp.auxPeriodMs)));
+        out.push_back(ruleMessage(ctl::kTxtAuxPeriodLow, long(mp.auxPeriodMs)));
     const uint64_t acqMs = uint64_t(periodUnitMs(cfg.periodUnit())) * cfg.acqPeriod();
     if (acqMs < mp.minAcqPeriodMs)
-        out.push_back(ruleMessage(525, long(mp.minAcqPeriodMs)));
+        out.push_back(ruleMessage(ctl::kTxtAcqPeriodLow, long(mp.minAcqPeriodMs)));
     return out;
 }
 
@@ -41,7 +41,7 @@ uint64_t totalMemorySize(ConstFullCfgView cfg) {
 std::optional<RuleMessage> checkMemorySizes(ConstFullCfgView cfg) {
     const uint64_t sum = totalMemorySize(cfg);
     if (sum > kMaxTotalRecords)
-        return ruleMessage(521, long(kMaxTotalRecords), long(sum));
+        return ruleMessage(ctl::kTxtTooManyRecords, long(kMaxTotalRecords), long(sum));
     return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/error_info.h"
 #include "platform/strings.h"
+#include "platform/strings_control.h"
 
 namespace qd40::rules {
 

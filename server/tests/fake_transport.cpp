@@ -1,5 +1,6 @@
 #include "server/tests/fake_transport.h"
 
+#include "common/module_registers.h"
 #include "server/transport/line.h"
 
 namespace qd40::server::testing {
@@ -119,7 +120,7 @@ public:
         if (Status st = refusal(); !st)
             return st;
         m_.holding[reg] = value;
-        if (reg == 44000)
+        if (reg == module::reg::kCommand)
             runCommand({value});
         return Status::ok();
     }
@@ -135,11 +136,11 @@ public:
             return st;
         for (size_t i = 0; i < v.size(); ++i)
             m_.holding[start + int32_t(i)] = v[i];
-        if (start == 44000) {
+        if (start == module::reg::kCommand) {
             std::vector<uint16_t> block;
-            const int n = v.size() >= 2 ? m_.holding[44001] : 0;
+            const int n = v.size() >= 2 ? m_.holding[module::reg::kAnswerLength] : 0;
             for (int i = 0; i < n + 2; ++i)
-                block.push_back(m_.holding[44000 + i]);
+                block.push_back(m_.holding[module::reg::kCommand + i]);
             runCommand(block);
         }
         return Status::ok();
@@ -157,7 +158,7 @@ private:
     Status refusal() {
         if (m_.refuseWritesWith < 0)
             return Status::ok();
-        m_.input[44198] = uint16_t(m_.refuseWritesWith);
+        m_.input[module::reg::kModuleError] = uint16_t(m_.refuseWritesWith);
         return transport::exceptionStatus(4, true);
     }
     Status readBits(const char* fn, int, int32_t start, int qty, std::vector<uint8_t>& v,
@@ -190,9 +191,9 @@ private:
         std::vector<uint16_t> answer;
         if (m_.onCommand)
             answer = m_.onCommand(block);
-        m_.input[44001] = uint16_t(answer.size());
+        m_.input[module::reg::kAnswerLength] = uint16_t(answer.size());
         for (size_t i = 0; i < answer.size(); ++i)
-            m_.input[44002 + int32_t(i)] = answer[i];
+            m_.input[module::reg::kAnswer + int32_t(i)] = answer[i];
     }
 
     FakeModule& m_;

@@ -8,7 +8,9 @@
 #include <cmath>
 
 #include "common/le_bytes.h"
+#include "common/module_commands.h"
 #include "common/module_constants.h"
+#include "common/module_registers.h"
 #include "sim/faults.h"
 
 namespace qd40::sim {
@@ -16,6 +18,8 @@ namespace {
 
 using qd40::module::kConfirmWord1;
 using qd40::module::kConfirmWord2;
+namespace reg = qd40::module::reg;
+namespace status = qd40::module::status;
 
 constexpr int kA = 1;  // a master
 constexpr int kB = 2;  // another master
@@ -81,7 +85,7 @@ uint16_t command(Module& m, int port, uint16_t code, std::vector<uint16_t> param
     if (e == 0)
         return 0;
     EXPECT_EQ(e, 4);
-    return regs(m, port, 44198, 1, false)[0];
+    return regs(m, port, reg::kModuleError, 1, false)[0];
 }
 
 std::vector<uint16_t> answer(Module& m, int port) {
@@ -106,13 +110,16 @@ TEST_F(ModuleTest, MapAnswersKnownRegistersAndRefusesOthersWithException2) {
         int addr, qty;
         uint8_t exception;
     } cases[] = {
-        {4, 651, 2, 0},     {4, 1019, 1, 0},  {3, 2000, 72, 0}, {3, 4900, 72, 0},
-        {3, 1900, 72, 2},   {3, 2072, 1, 2},  {3, 5000, 22, 0}, {3, 5022, 1, 2},
-        {3, 5100, 125, 0},  {3, 5260, 30, 0}, {3, 5290, 1, 2},  {3, 6000, 106, 0},
-        {3, 6106, 1, 2},    {3, 6110, 60, 0}, {3, 6170, 1, 2},  {3, 44000, 125, 0},
-        {3, 45000, 125, 0}, {3, 45377, 1, 0}, {3, 45378, 1, 2}, {3, 0, 1, 2},
-        {4, 44198, 1, 0},   {4, 653, 1, 2},   {1, 18, 2, 0},    {1, 17, 1, 2},
-        {2, 19, 1, 0},      {3, 108, 4, 0},   {3, 1015, 3, 0},  {3, 5000, 126, 3},
+        {4, 651, 2, 0},     {4, 1019, 1, 0},    {3, 2000, 72, 0},
+        {3, 4900, 72, 0},   {3, 1900, 72, 2},   {3, 2072, 1, 2},
+        {3, 5000, 22, 0},   {3, 5022, 1, 2},    {3, 5100, 125, 0},
+        {3, 5260, 30, 0},   {3, 5290, 1, 2},    {3, 6000, 106, 0},
+        {3, 6106, 1, 2},    {3, 6110, 60, 0},   {3, 6170, 1, 2},
+        {3, 44000, 125, 0}, {3, 45000, 125, 0}, {3, 45377, 1, 0},
+        {3, 45378, 1, 2},   {3, 0, 1, 2},       {4, reg::kModuleError, 1, 0},
+        {4, 653, 1, 2},     {1, 18, 2, 0},      {1, 17, 1, 2},
+        {2, 19, 1, 0},      {3, 108, 4, 0},     {3, 1015, 3, 0},
+        {3, 5000, 126, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(send(m, kA, pdu(c.function, uint16_t(c.addr), uint16_t(c.qty))).exception,
@@ -125,19 +132,19 @@ TEST_F(ModuleTest, MapAnswersKnownRegistersAndRefusesOthersWithException2) {
 }
 
 TEST_F(ModuleTest, RemoteControlDecidesWhoMayWriteAndShowsInTheStatusWord) {
-    // Without remote control: refused with 18; no remote control needed for 901.
+    // Without remote control: refused with 18; none needed for the long-format register.
     EXPECT_EQ(write1(m, kA, 5000, 0), 4);
-    EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 18);
-    EXPECT_EQ(write1(m, kA, 901, 0), 0);
+    EXPECT_EQ(regs(m, kA, reg::kModuleError, 1, false)[0], 18);
+    EXPECT_EQ(write1(m, kA, reg::kLongFormatDefault, 0), 0);
     EXPECT_EQ(command(m, kA, 1), 18);
 
     remote(kA);
-    EXPECT_EQ(regs(m, kA, 6000, 1)[0] & 0xC000, 0xC000);  // REM and REMP
-    EXPECT_EQ(regs(m, kB, 6000, 1)[0] & 0xC000, 0x4000);  // REM only
+    EXPECT_TRUE(status::heldHere(regs(m, kA, reg::kGlobalStatus, 1)[0]));
+    EXPECT_TRUE(status::heldElsewhere(regs(m, kB, reg::kGlobalStatus, 1)[0]));
     EXPECT_EQ(write1(m, kA, 5000, 0x0008), 0);
     // The other port is refused with 19, for writes and for taking control.
     EXPECT_EQ(write1(m, kB, 5000, 0), 4);
-    EXPECT_EQ(regs(m, kB, 44198, 1, false)[0], 19);
+    EXPECT_EQ(regs(m, kB, reg::kModuleError, 1, false)[0], 19);
     EXPECT_EQ(command(m, kB, 3), 19);
     EXPECT_EQ(command(m, kB, 5), 19);
     EXPECT_EQ(send(m, kB, pdu(5, 18, 0xFF00)).exception, 4);
@@ -148,7 +155,7 @@ TEST_F(ModuleTest, RemoteControlDecidesWhoMayWriteAndShowsInTheStatusWord) {
     EXPECT_EQ(command(m, kA, 2), 19);
     // Local gives it back; a closed connection gives it back too.
     EXPECT_EQ(command(m, kB, 5), 0);
-    EXPECT_EQ(regs(m, kA, 6000, 1)[0] & 0xC000, 0);
+    EXPECT_FALSE(status::has(regs(m, kA, reg::kGlobalStatus, 1)[0], status::kRem));
     remote(kA);
     m.portClosed(kA);
     EXPECT_EQ(m.remoteHolder(), -1);
@@ -172,7 +179,7 @@ TEST_F(ModuleTest, MailboxReadsBackAndChecksParameterCountsOfBlocksOnly) {
     EXPECT_EQ(answer(m, kA), std::vector<uint16_t>{uint16_t(m.events().size())});
     // An unknown code: exception 4 and module error 20.
     EXPECT_EQ(command(m, kA, 99), 20);
-    EXPECT_EQ(regs(m, kA, 44198, 1)[0], 20);
+    EXPECT_EQ(regs(m, kA, reg::kModuleError, 1)[0], 20);
 }
 
 TEST_F(ModuleTest, TopDownBlockRunsWhenItsLastRequestReaches44000) {
@@ -200,17 +207,17 @@ TEST_F(ModuleTest, ConfigurationWritesAreCheckedLikeAModule) {
         {5100, {0xA0, 0x1}, 0},        // block 1 of 65696 records
         {5100, {0x86A1, 0x1}, 37},     // 100001 records: beyond the capacity
         {5116, {0x86A0, 0x1}, 37},     // block 2 of 100000 beside block 1
-        {6140, {3}, 0},                // channel results
+        {reg::chanRes(1), {3}, 0},     // channel results
         {45000, {0x764F, 0x6978}, 0},  // extension block
     };
     for (const Case& c : cases) {
         const uint8_t e = writeN(m, kA, c.addr, c.values);
-        EXPECT_EQ(e ? regs(m, kA, 44198, 1, false)[0] : 0, c.error) << "at " << c.addr;
+        EXPECT_EQ(e ? regs(m, kA, reg::kModuleError, 1, false)[0] : 0, c.error) << "at " << c.addr;
     }
     EXPECT_EQ(regs(m, kA, 2100, 1)[0], 0x0041);
     // Relay coils need the global word to leave the relay to MODBUS.
     EXPECT_EQ(send(m, kA, pdu(5, 19, 0xFF00)).exception, 4);
-    EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 21);
+    EXPECT_EQ(regs(m, kA, reg::kModuleError, 1, false)[0], 21);
     ASSERT_EQ(write1(m, kA, 5000, 0x0010), 0);
     EXPECT_EQ(send(m, kA, pdu(5, 19, 0xFF00)).exception, 0);
     const Pdu coils = m.handle(kA, pdu(1, 18, 2));
@@ -221,7 +228,7 @@ TEST_F(ModuleTest, ConfigurationWritesAreCheckedLikeAModule) {
     EXPECT_EQ(write1(m, kA, 5004, 500), 0);
     ASSERT_EQ(command(m, kA, 1), 0);
     EXPECT_EQ(write1(m, kA, 5004, 200), 4);
-    EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 17);
+    EXPECT_EQ(regs(m, kA, reg::kModuleError, 1, false)[0], 17);
 }
 
 TEST(ModuleCapacityTest, UnreportedCapacityHoldsTwelveThousandRecords) {
@@ -232,12 +239,12 @@ TEST(ModuleCapacityTest, UnreportedCapacityHoldsTwelveThousandRecords) {
     ASSERT_EQ(command(m, kA, 3), 0);
     EXPECT_EQ(writeN(m, kA, 5100, {12000, 0}), 0);
     EXPECT_EQ(writeN(m, kA, 5116, {1, 0}), 4);
-    EXPECT_EQ(regs(m, kA, 44198, 1, false)[0], 37);
+    EXPECT_EQ(regs(m, kA, reg::kModuleError, 1, false)[0], 37);
 }
 
 TEST_F(ModuleTest, RefuseWritesFaultRefusesEveryWrite) {
     m.setRefuseWrites(52);
-    EXPECT_EQ(write1(m, kA, 901, 0), 4);
+    EXPECT_EQ(write1(m, kA, reg::kLongFormatDefault, 0), 4);
     EXPECT_EQ(command(m, kA, 3), 52);
     EXPECT_EQ(send(m, kA, pdu(5, 18, 0)).exception, 4);
     EXPECT_EQ(read(m, kA, 5000, 1).exception, 0);
