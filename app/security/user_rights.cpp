@@ -190,6 +190,13 @@ bool CUserRights::updateGroup(int index, const std::string& name, uint32_t right
     return true;
 }
 
+bool CUserRights::acceptGroupEdit(int index, const std::string& name,
+                                  const std::vector<std::string>& memberNames, uint32_t rights) {
+    if (!setGroupMembers(index, memberNames) || !updateGroup(index, name, rights))
+        return false;
+    return saveOrSay();
+}
+
 // --- Users ------------------------------------------------------------------
 
 std::vector<std::string> CUserRights::userNames() const {
@@ -362,6 +369,28 @@ uint32_t CUserRights::rightsWord() const {
         if (user->user.groups[g])
             word |= groups_[g].rights;
     return word;
+}
+
+bool CUserRights::commandEnabled(SecurityCommand command) const {
+    const auto connected = connectedUser();
+    switch (command) {
+        case SecurityCommand::Connect:
+            return anyUserDeclared();
+        case SecurityCommand::Disconnect:
+        case SecurityCommand::Verify:
+            return connected.has_value();
+        case SecurityCommand::ChangePassword:
+            return connected && !connected->isBuiltIn();
+        case SecurityCommand::Users:
+        case SecurityCommand::Groups:
+        case SecurityCommand::Attributes:
+            return !anyUserDeclared() || (connected && connected->user.supervisor);
+        case SecurityCommand::ViewAuditTrail:
+            return hasRight(kRightViewAuditTrail);
+        case SecurityCommand::InsertMessage:
+            return settings_.auditTrail && (!anyUserDeclared() || connected.has_value());
+    }
+    return false;
 }
 
 bool CUserRights::isSwitchingAllowed() const {

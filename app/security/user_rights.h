@@ -64,6 +64,19 @@ struct SecuritySettings {
     bool operator==(const SecuritySettings&) const = default;
 };
 
+// The commands of the security menu.
+enum class SecurityCommand {
+    Connect,
+    Disconnect,
+    Verify,
+    ChangePassword,
+    Users,
+    Groups,
+    Attributes,
+    ViewAuditTrail,
+    InsertMessage,
+};
+
 // A user found by name or identifier: a copy and its position in the list
 // (-1 for the built-in supervisor account).
 struct FoundUser {
@@ -121,6 +134,9 @@ public:
     // Renames a group and sets its rights; rights 0 to 6 change only when the
     // connected user is a supervisor. Bits 15 to 31 stay set.
     bool updateGroup(int index, const std::string& name, uint32_t rights);
+    // The group dialog's OK: its members, then its name and rights, saved.
+    bool acceptGroupEdit(int index, const std::string& name,
+                         const std::vector<std::string>& memberNames, uint32_t rights);
 
     // --- Users --------------------------------------------------------------
     const std::vector<CUser>& users() const { return users_; }
@@ -159,6 +175,14 @@ public:
     // --- Rights -------------------------------------------------------------
     uint32_t rightsWord() const;
     bool hasRight(int bit) const { return (rightsWord() >> bit & 1u) != 0; }
+    // Whether a command of the security menu is offered: connecting while
+    // users are declared; disconnecting, verifying and changing one's
+    // password while connected (the built-in account has no password to
+    // change); the users, groups and security attributes while no user is
+    // declared or a supervisor is connected; viewing the audit trail with
+    // right 7; inserting a message while the trail is on and the security is
+    // off or somebody is connected.
+    bool commandEnabled(SecurityCommand command) const;
     bool isSwitchingAllowed() const;
     bool isOverwritingAllowed() const;
     // The footer of printed pages when printouts carry the user name:
