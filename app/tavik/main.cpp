@@ -21,6 +21,7 @@
 #include "app/ui/opc_commands.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/records_commands.h"
+#include "app/ui/security/security_commands.h"
 #include "control/ctl/daemon_factory.h"
 #include "tavik_version.h"
 
@@ -123,6 +124,11 @@ int main(int argc, char** argv) {
     ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
     opcCommands.addMenu();
     ui::OpcAppFrame appFrame(frame, opcCommands);
+    // The users manager's questions and dialogs, its menu and the connection
+    // watch, whose forced disconnection runs on this thread.
+    ui::QtSecurityPrompter securityPrompter(config.productName);
+    ui::SecurityFrameCommands securityCommands(frame, tavik, securityPrompter, clock);
+    securityCommands.addMenu();
 
     int code = 0;
     if (tavik.start(args, appFrame)) {
