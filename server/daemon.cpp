@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <list>
+#include <optional>
 
 #include "platform/activation/activation.h"
 #include "platform/named_mutex.h"
@@ -203,8 +204,10 @@ int runDaemon(const DaemonOptions& options) {
     // the calls and releases under way, and are joined before the lines close.
     rpc::CallThreads calls;
     Daemon daemon(io, context, life, calls);
+    // The "Lock" switch: a hold for the whole life of the process.
+    std::optional<ServerLife::Hold> lockSwitch;
     if (options.lock)
-        life.lock();
+        lockSwitch.emplace(life);
 
     const auto socket = *dir / activation::kSocketName;
     try {

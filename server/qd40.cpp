@@ -127,9 +127,7 @@ uint16_t normaliseChannelWord(uint16_t w) {
     return w;
 }
 
-Qd40::Qd40(Qd40Context& context) : ctx_(context) {
-    ctx_.life.lock();
-}
+Qd40::Qd40(Qd40Context& context) : ctx_(context), objectHold_(context.life) {}
 
 Qd40::~Qd40() {
     // A client that goes away (released, killed, interrupted) while it holds
@@ -142,7 +140,6 @@ Qd40::~Qd40() {
         }
     }
     closeChannel();
-    ctx_.life.unlock();
 }
 
 void Qd40::closeChannel() {
@@ -152,10 +149,7 @@ void Qd40::closeChannel() {
         (void)transport_->CloseChannel(code);
         transport_.reset();
     }
-    if (channelLock_) {
-        channelLock_ = false;
-        ctx_.life.unlock();
-    }
+    channelHold_.reset();
 }
 
 HRESULT Qd40::fail(int messageId, HRESULT result, const Guid& iid) {
@@ -431,8 +425,7 @@ HRESULT Qd40::OpenComm(const std::string& sIpAddr, int32_t nPort, int32_t* pnErr
         }
         serial_ = true;
     }
-    ctx_.life.lock();
-    channelLock_ = true;
+    channelHold_.emplace(ctx_.life);
     return S_OK;
 }
 

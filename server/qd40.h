@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -201,10 +202,13 @@ private:
                           uint16_t varType, int16_t realType, int32_t* plRetVal);
 
     Qd40Context& ctx_;
+    // The object's own lock on the daemon's life; given back last, after the
+    // channel and its marks.
+    ServerLife::Hold objectHold_;
     std::unique_ptr<transport::Transport> transport_;
     bool serial_ = false;
-    std::string channelName_;  // "host:port" of a TCP channel
-    bool channelLock_ = false;
+    std::string channelName_;                      // "host:port" of a TCP channel
+    std::optional<ServerLife::Hold> channelHold_;  // held while a channel is open
     // The remote-control marks held on the channel, one per module address,
     // so that controlling a second module on the same line never gives up
     // the first one's mark.

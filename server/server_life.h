@@ -1,7 +1,9 @@
 // The daemon's lock count: one lock per connected client, per live Qd40
 // object, per open channel, per lock a client takes on the factory and for
-// the "Lock" switch. Objects lock and unlock it from their call threads; the
-// daemon watches it to end the process after a quiet period at zero.
+// the "Lock" switch. Each lock is a Hold owned by what it keeps alive, so it
+// is given back exactly once whatever way its owner ends. Objects take and
+// drop holds from their call threads; the daemon watches the count to end
+// the process after a quiet period at zero.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -10,7 +12,7 @@ namespace qd40::server {
 
 class ServerLife {
 public:
-    // One lock held for the life of its owner (a client connection).
+    // One lock held for the life of its owner.
     class Hold {
     public:
         explicit Hold(ServerLife& life) : life_(life) { life_.lock(); }
@@ -22,6 +24,12 @@ public:
         ServerLife& life_;
     };
 
+    int count() const { return count_.load(); }
+    // How many locks were ever taken: a change tells that the count left
+    // zero in between, however briefly.
+    uint64_t locksTaken() const { return locks_.load(); }
+
+private:
     void lock() {
         ++count_;
         ++locks_;
@@ -31,12 +39,7 @@ public:
         while (c > 0 && !count_.compare_exchange_weak(c, c - 1)) {
         }
     }
-    int count() const { return count_.load(); }
-    // How many locks were ever taken: a change tells that the count left
-    // zero in between, however briefly.
-    uint64_t locksTaken() const { return locks_.load(); }
 
-private:
     std::atomic<int> count_{0};
     std::atomic<uint64_t> locks_{0};
 };

@@ -1,5 +1,6 @@
 #include "server/rpc/rpc_server.h"
 
+#include <deque>
 #include <memory>
 
 #include "server/rpc/wire.h"
@@ -70,10 +71,6 @@ class FactoryImpl final : public schema::Qd40Factory::Server {
 public:
     FactoryImpl(server::Qd40Context& context, CallThreads* calls)
         : context_(context), calls_(calls) {}
-    ~FactoryImpl() {
-        for (; locks_ > 0; --locks_)
-            context_.life.unlock();
-    }
 
 protected:
     kj::Promise<void> createInstance(CreateInstanceContext context) override {
@@ -83,13 +80,10 @@ protected:
         return kj::READY_NOW;
     }
     kj::Promise<void> lockServer(LockServerContext context) override {
-        if (context.getParams().getFLock()) {
-            ++locks_;
-            context_.life.lock();
-        } else if (locks_ > 0) {
-            --locks_;
-            context_.life.unlock();
-        }
+        if (context.getParams().getFLock())
+            locks_.emplace_back(context_.life);
+        else if (!locks_.empty())
+            locks_.pop_back();
         context.getResults().setHr(S_OK);
         return kj::READY_NOW;
     }
@@ -97,7 +91,7 @@ protected:
 private:
     server::Qd40Context& context_;
     CallThreads* calls_;
-    int locks_ = 0;
+    std::deque<server::ServerLife::Hold> locks_;  // the client's lockServer(true) calls
 };
 
 }  // namespace
