@@ -1,0 +1,76 @@
+// The frame's module SETUP commands without widgets: the SETUP sheet, the
+// module's Ethernet address and the reset to the default SETUP. Each asks a
+// serial port, opens it through the communication server with the settings a
+// module's SETUP port expects, takes remote control, does its work and gives
+// everything back. What they ask of the user goes through SetupPorts and the
+// application's prompter.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/core/app_ports.h"
+#include "app/core/settings/settings_store.h"
+#include "app/core/setup/service_check.h"
+#include "app/core/setup/setup_record.h"
+#include "app/records/wait_progress.h"
+#include "control/ctl/qd40_link.h"
+
+namespace qd40::app::setup {
+
+inline constexpr const char* kSetupSection = "Setup";
+inline constexpr const char* kSetupComEntry = "COM";
+// Line settings pushed to the chosen port for a SETUP connection.
+inline constexpr int32_t kSetupHalfDuplex = 2;  // cabling found out on the line
+inline constexpr uint16_t kSetupHalfDuplexPause = 10;
+inline constexpr uint8_t kSetupEofCharQty = 4;
+
+using MacAddress = std::array<uint8_t, 6>;
+
+class SetupPorts {
+public:
+    virtual ~SetupPorts() = default;
+    // The communication parameters dialog in its SETUP form (only the serial
+    // port may change); false on Cancel.
+    virtual bool askSetupPort(ctl::CtlConnection& params) = 0;
+    // The SETUP pages over record (a module of moduleVersion); false on Cancel.
+    virtual bool editSetup(SetupRecord& record, const std::string& moduleVersion) = 0;
+    // The Ethernet address dialog; false on Cancel.
+    virtual bool editEthernetAddress(MacAddress& address) = 0;
+    // The progress dialog of the transfers.
+    virtual records::IWaitDialog& progress() = 0;
+    // The access-code dialog.
+    virtual AccessCodeAsker& accessCode() = 0;
+};
+
+class SetupCommands {
+public:
+    // factory: creates the communication server's object; machine: the
+    // local-machine store keeping the last SETUP port.
+    SetupCommands(ctl::Qd40Factory factory, settings::SettingsStore& machine, AppPrompter& prompter,
+                  SetupPorts& ports, const ServiceCodes& codes = programServiceCodes());
+
+    // The SETUP sheet: read, edit, write what changed. S_OK, S_FALSE when
+    // the user stopped before anything was sent, else the failure (shown).
+    HRESULT runSetupSheet();
+    // Resets the module's SETUP to its defaults after the service check and
+    // the confirmation.
+    HRESULT resetSetup();
+    // The Ethernet address of the module, after the service check.
+    HRESULT ethernetAddress();
+
+private:
+    using Operation = std::function<HRESULT(ctl::Qd40Link& link, uint8_t devAddr)>;
+    // Asks the port, connects, takes remote control, runs op, gives back.
+    HRESULT withSetupConnection(const Operation& op);
+    void showError(HRESULT hr, const ErrorInfo& error);
+
+    ctl::Qd40Factory factory_;
+    settings::SettingsStore& machine_;
+    AppPrompter& prompter_;
+    SetupPorts& ports_;
+    ServiceCodes codes_;
+};
+
+}  // namespace qd40::app::setup
