@@ -381,8 +381,9 @@ bool CUserRights::commandEnabled(SecurityCommand command) const {
             return connected.has_value();
         case SecurityCommand::ChangePassword:
             return connected && !connected->isBuiltIn();
-        case SecurityCommand::Users:
         case SecurityCommand::Groups:
+            return !anyUserDeclared() || connected.has_value();
+        case SecurityCommand::Users:
         case SecurityCommand::Attributes:
             return !anyUserDeclared() || (connected && connected->user.supervisor);
         case SecurityCommand::ViewAuditTrail:

@@ -178,8 +178,10 @@ public:
     // Whether a command of the security menu is offered: connecting while
     // users are declared; disconnecting, verifying and changing one's
     // password while connected (the built-in account has no password to
-    // change); the users, groups and security attributes while no user is
-    // declared or a supervisor is connected; viewing the audit trail with
+    // change); the groups while no user is declared or somebody is connected
+    // (only a supervisor changes their first seven rights); the users and
+    // security attributes while no user is declared or a supervisor is
+    // connected; viewing the audit trail with
     // right 7; inserting a message while the trail is on and the security is
     // off or somebody is connected.
     bool commandEnabled(SecurityCommand command) const;

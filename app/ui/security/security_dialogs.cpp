@@ -270,8 +270,9 @@ void UsersDialog::deleteUser() {
     const QListWidgetItem* item = list_->currentItem();
     if (!item)
         return;
-    rights_.DeleteUser(item->text().toStdString());
-    refresh();
+    const std::string name = item->text().toStdString();
+    rights_.DeleteUser(name);
+    refresh(name);  // the same row while the user stays
 }
 
 // ---- groups ------------------------------------------------------------------------
@@ -293,6 +294,8 @@ GroupDialog::GroupDialog(security::CUserRights& rights, int index, QWidget* pare
     connect(add, &QPushButton::clicked, this, &GroupDialog::addSelected);
     connect(remove, &QPushButton::clicked, this, &GroupDialog::removeSelected);
     connect(create, &QPushButton::clicked, this, &GroupDialog::newUser);
+    // Declaring users is a supervisor's.
+    create->setEnabled(rights.commandEnabled(security::SecurityCommand::Users));
     auto* users = new QGridLayout;
     auto* unregisteredLabel = new QLabel(st(text::kUnregisteredUsers), this);
     unregisteredLabel->setBuddy(unregistered_);
