@@ -459,7 +459,7 @@ TEST_F(SecurityUi, EachChangedAttributeWritesItsEventAndIsStored) {
     EXPECT_FALSE(reread.settings().appChangeRights);
 }
 
-TEST_F(SecurityUi, VerifyingAndInsertingAMessageUseTheirDialogs) {
+TEST_F(SecurityUi, VerifyingInsertingAMessageAndChangingThePasswordUseTheirDialogs) {
     auditOn();
     declare("Ann Smith", "ASMITH", "secret1", true, {});
     connectAs("ASMITH", "secret1");
@@ -481,9 +481,29 @@ TEST_F(SecurityUi, VerifyingAndInsertingAMessageUseTheirDialogs) {
         as<LineDialog>(d).edit()->setText("Filter changed on line 2");
         return ok(d);
     });
+    // Changing one's password from the menu: the current one is typed.
+    script.step([](QDialog& d) {
+        auto& c = as<ChangePasswordDialog>(d);
+        EXPECT_EQ(c.currentEdit()->text(), "");
+        c.currentEdit()->setText("secret0");
+        c.newEdit()->setText("secret9");
+        c.confirmEdit()->setText("secret9");
+        return ok(d);
+    });
+    script.step([](QDialog& d) {
+        auto& c = as<ChangePasswordDialog>(d);
+        c.currentEdit()->setText("secret1");
+        c.newEdit()->setText("secret9");
+        c.confirmEdit()->setText("secret9");
+        return ok(d);
+    });
     commands->run(SecurityCommand::Verify);
     commands->run(SecurityCommand::InsertMessage);
-    EXPECT_EQ(script.boxes(), std::vector<std::string>{"Wrong Password!"});
+    commands->run(SecurityCommand::ChangePassword);
+    EXPECT_EQ(script.boxes(),
+              (std::vector<std::string>{"Wrong Password!", "Wrong Password!",
+                                        "Ann Smith:\nYour new password is recorded."}));
+    EXPECT_TRUE(rights().users()[0].checkPassword("secret9", rights().hasher()));
     const auto text = security::readAuditTrail(rights().auditTrail().currentFile());
     ASSERT_TRUE(text);
     EXPECT_NE(text->find("ASMITH,MESSAGE,Filter changed on line 2\r\n"), std::string::npos);
