@@ -1,6 +1,7 @@
 #include "cli/qd40_cli.h"
 
 #include "cli/doc_commands.h"
+#include "cli/setup_commands.h"
 
 #include <sys/time.h>
 #include <unistd.h>
@@ -1203,7 +1204,9 @@ std::string generalHelp() {
         text += std::string("  ") + c.synopsis + "\n";
     text +=
         "  doc SUBCOMMAND FILE ...   desktop application documents, offline or on their\n"
-        "                            modules (qd40 doc --help; no CONNECTION)\n";
+        "                            modules (qd40 doc --help; no CONNECTION)\n"
+        "  setup SUBCOMMAND ...      the module SETUP on a serial port of the server\n"
+        "                            (qd40 setup --help; its own options)\n";
     text +=
         "\n'qd40 COMMAND --help' describes a command. Dates, times and numbers follow\n"
         "the locale of the environment (LC_ALL=C: YYYY-MM-DD, HH:MM:SS and '.').\n";
@@ -1351,6 +1354,8 @@ int runQd40(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             const CliContext& context) {
     if (isDocCommand(args))
         return runDocCommand(args, out, err, context);
+    if (isSetupCommand(args))
+        return runSetupCommand(args, out, err, context);
     std::vector<std::string> words = args;
     Connection conn;
     Status st = takeConnection(words, conn);

@@ -21,6 +21,56 @@ void SetupCommands::showError(HRESULT hr, const ErrorInfo& error) {
     prompter_.message(controlErrorText(hr, error), Buttons::Ok, Icon::Exclamation);
 }
 
+SetupConnection::Step SetupConnection::open(const ctl::Qd40Factory& factory,
+                                            const ctl::CtlConnection& params) {
+    close();
+    addr_ = params.mbAddr;
+    const int32_t port = params.port;
+    Status st = factory ? factory("", link_) : Status::failure(E_FAIL, "No communication server");
+    if (!st || !link_) {
+        hr_ = failed(st.hr) ? st.hr : E_FAIL;
+        error_ = st.error;
+        link_.reset();
+        return Step::CreateFailed;
+    }
+    int32_t err = 0;
+    HRESULT hr = link_->PutAvailableComX(port, 1);
+    if (succeeded(hr))
+        hr = link_->PutBaudRateComX(port, params.baudRate);
+    if (succeeded(hr))
+        hr = link_->PutHalfDuplexComX(port, kSetupHalfDuplex);
+    if (succeeded(hr))
+        hr = link_->PutHalfDuplexPauseComX(port, kSetupHalfDuplexPause);
+    if (succeeded(hr))
+        hr = link_->PutEofCharQtyComX(port, kSetupEofCharQty);
+    if (succeeded(hr))
+        hr = link_->OpenComm("", port, &err);
+    if (failed(hr)) {
+        hr_ = hr;
+        error_ = link_->lastError();
+        return Step::OpenFailed;
+    }
+    open_ = true;
+    hr = link_->Remote(addr_, &err);
+    if (failed(hr)) {
+        hr_ = hr;
+        error_ = link_->lastError();
+        return Step::RemoteFailed;
+    }
+    remote_ = true;
+    return Step::Ok;
+}
+
+void SetupConnection::close() {
+    int32_t err = 0;
+    if (remote_)
+        link_->Local(addr_, &err);
+    if (open_)
+        link_->CloseComm(&err);
+    remote_ = open_ = false;
+    link_.reset();
+}
+
 HRESULT SetupCommands::withSetupConnection(const Operation& op) {
     ctl::CtlConnection params;
     params.serial = true;
@@ -28,47 +78,29 @@ HRESULT SetupCommands::withSetupConnection(const Operation& op) {
     params.ovixQd40SvrParams = false;
     if (!ports_.askSetupPort(params))
         return S_FALSE;
-    const int32_t port = params.port;
 
-    std::unique_ptr<ctl::Qd40Link> link;
-    if (Status st = factory_ ? factory_("", link) : Status::failure(E_FAIL, "no server");
-        !st || !link) {
-        prompter_.message(appText(text::kCannotAccessModule) + "\n\n" + st.error.description,
-                          Buttons::Ok, Icon::Exclamation);
-        return failed(st.hr) ? st.hr : E_FAIL;
+    SetupConnection c;
+    switch (c.open(factory_, params)) {
+        case SetupConnection::Step::CreateFailed:
+            prompter_.message(appText(text::kCannotAccessModule) + "\n\n" + c.error().description,
+                              Buttons::Ok, Icon::Exclamation);
+            return c.result();
+        case SetupConnection::Step::OpenFailed: {
+            std::string text = setupText(stext::kUnableToOpenComm);
+            if (!c.error().description.empty())
+                text += "\n\n" + c.error().description;
+            prompter_.message(text, Buttons::Ok, Icon::Exclamation);
+            return c.result();
+        }
+        case SetupConnection::Step::RemoteFailed:
+            machine_.writeInt(kSetupSection, kSetupComEntry, params.port);
+            showError(c.result(), c.error());
+            return c.result();
+        case SetupConnection::Step::Ok:
+            break;
     }
-    int32_t err = 0;
-    HRESULT hr = link->PutAvailableComX(port, 1);
-    if (succeeded(hr))
-        hr = link->PutBaudRateComX(port, params.baudRate);
-    if (succeeded(hr))
-        hr = link->PutHalfDuplexComX(port, kSetupHalfDuplex);
-    if (succeeded(hr))
-        hr = link->PutHalfDuplexPauseComX(port, kSetupHalfDuplexPause);
-    if (succeeded(hr))
-        hr = link->PutEofCharQtyComX(port, kSetupEofCharQty);
-    if (succeeded(hr))
-        hr = link->OpenComm("", port, &err);
-    if (failed(hr)) {
-        std::string text = setupText(stext::kUnableToOpenComm);
-        if (!link->lastError().description.empty())
-            text += "\n\n" + link->lastError().description;
-        prompter_.message(text, Buttons::Ok, Icon::Exclamation);
-        return hr;
-    }
-    machine_.writeInt(kSetupSection, kSetupComEntry, port);
-
-    const uint8_t addr = params.mbAddr;
-    hr = link->Remote(addr, &err);
-    if (failed(hr)) {
-        showError(hr, link->lastError());
-    } else {
-        hr = op(*link, addr);
-        int32_t localErr = 0;
-        link->Local(addr, &localErr);
-    }
-    link->CloseComm(&err);
-    return hr;
+    machine_.writeInt(kSetupSection, kSetupComEntry, params.port);
+    return op(c.link(), c.devAddr());
 }
 
 HRESULT SetupCommands::runSetupSheet() {

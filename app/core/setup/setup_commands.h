@@ -7,6 +7,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,38 @@ inline constexpr uint16_t kSetupHalfDuplexPause = 10;
 inline constexpr uint8_t kSetupEofCharQty = 4;
 
 using MacAddress = std::array<uint8_t, 6>;
+
+// An open SETUP connection: the server's object with the line open and the
+// module under remote control. close() (or the destructor) gives the control
+// back and closes the line.
+class SetupConnection {
+public:
+    SetupConnection() = default;
+    ~SetupConnection() { close(); }
+    SetupConnection(const SetupConnection&) = delete;
+    SetupConnection& operator=(const SetupConnection&) = delete;
+
+    // Creates the object, pushes the SETUP line settings to params' serial
+    // port, opens it and takes remote control. On failure, what went wrong
+    // and which step: CreateFailed, OpenFailed or RemoteFailed.
+    enum class Step { Ok, CreateFailed, OpenFailed, RemoteFailed };
+    Step open(const ctl::Qd40Factory& factory, const ctl::CtlConnection& params);
+    void close();
+
+    ctl::Qd40Link& link() { return *link_; }
+    uint8_t devAddr() const { return addr_; }
+    // The failure's result and error record.
+    HRESULT result() const { return hr_; }
+    const ErrorInfo& error() const { return error_; }
+
+private:
+    std::unique_ptr<ctl::Qd40Link> link_;
+    uint8_t addr_ = 1;
+    bool open_ = false;
+    bool remote_ = false;
+    HRESULT hr_ = S_OK;
+    ErrorInfo error_;
+};
 
 class SetupPorts {
 public:

@@ -65,6 +65,32 @@ HRESULT SetupTransfer::sendBlock(const std::vector<uint16_t>& block) {
                           server::Variant::words(block), &err);
 }
 
+HRESULT SetupTransfer::readItem(int id, SetupRecord& r) {
+    const SetupItemDef* d = findSetupItem(id);
+    if (!d)
+        return fail(-1, E_INVALIDARG, "SETUP item " + std::to_string(id) + " does not exist");
+    if (!itemPresent(id, version_)) {
+        r.setNumber(id, absentValue(id));
+        return S_OK;
+    }
+    if (HRESULT hr = sendBlock({kCmdReadSetupItem, 1, uint16_t(id)}); failed(hr))
+        return fail(id, hr, link_.lastError().description);
+    server::Variant answer;
+    int32_t err = 0;
+    if (HRESULT hr = link_.ReadRegs(devAddr_, uint32_t(module::reg::kCommand),
+                                    kSetupAnswerRegisters, 1, &answer, &err);
+        failed(hr))
+        return fail(id, hr, link_.lastError().description);
+    const std::vector<uint16_t> w = words(answer);
+    const size_t need = size_t(wordCount(d->type));
+    if (w.size() < 2 + need || w[1] < need)
+        return fail(id, E_FAIL,
+                    "the module answered " + std::to_string(w.size() < 2 ? 0 : w[1]) +
+                        " words instead of " + std::to_string(need));
+    r.fromWords(id, std::span<const uint16_t>(w).subspan(2, need));
+    return S_OK;
+}
+
 HRESULT SetupTransfer::read(SetupRecord& out, records::IWaitDialog* progress) {
     failedItem_ = -1;
     ProgressScope scope(progress, stext::kReadingSetup);
@@ -72,26 +98,8 @@ HRESULT SetupTransfer::read(SetupRecord& out, records::IWaitDialog* progress) {
     for (const SetupItemDef& d : setupItems()) {
         if (scope.cancelled())
             return fail(d.id, E_ABORT, "cancelled");
-        if (!itemPresent(d.id, version_)) {
-            r.setNumber(d.id, absentValue(d.id));
-            scope.step();
-            continue;
-        }
-        if (HRESULT hr = sendBlock({kCmdReadSetupItem, 1, uint16_t(d.id)}); failed(hr))
-            return fail(d.id, hr, link_.lastError().description);
-        server::Variant answer;
-        int32_t err = 0;
-        if (HRESULT hr = link_.ReadRegs(devAddr_, uint32_t(module::reg::kCommand),
-                                        kSetupAnswerRegisters, 1, &answer, &err);
-            failed(hr))
-            return fail(d.id, hr, link_.lastError().description);
-        const std::vector<uint16_t> w = words(answer);
-        const size_t need = size_t(wordCount(d.type));
-        if (w.size() < 2 + need || w[1] < need)
-            return fail(d.id, E_FAIL,
-                        "the module answered " + std::to_string(w.size() < 2 ? 0 : w[1]) +
-                            " words instead of " + std::to_string(need));
-        r.fromWords(d.id, std::span<const uint16_t>(w).subspan(2, need));
+        if (HRESULT hr = readItem(d.id, r); failed(hr))
+            return hr;
         scope.step();
     }
     out = r;

@@ -29,6 +29,8 @@ public:
     // Reads every item into out. progress (may be null) shows "Reading SETUP
     // Data" with one step an item; its Cancel gives E_ABORT.
     HRESULT read(SetupRecord& out, records::IWaitDialog* progress);
+    // Reads one item into r (its default when the module lacks it).
+    HRESULT readItem(int id, SetupRecord& r);
     // Sends the items of edited that differ from original, then stores the
     // SETUP. A changed item the module does not have is not sent; for the
     // front button, the acquisition setting and the interfaces the prompter
