@@ -48,6 +48,7 @@ void Simulator::tick() {
 void Simulator::setFaults(const Faults& f) {
     std::lock_guard lock(mu_);
     faults_ = f;
+    spent_.assign(f.targeted.size(), false);
     module_.setRefuseWrites(f.refuseWrites);
     for (int ch = 1; ch <= 30; ++ch)
         module_.setChannelFailure(ch, 0);
@@ -58,6 +59,46 @@ void Simulator::setFaults(const Faults& f) {
 Faults Simulator::faults() {
     std::lock_guard lock(mu_);
     return faults_;
+}
+
+Simulator::RequestFaults Simulator::faultsFor(std::span<const uint8_t> req) {
+    RequestFaults hit;
+    if (req.size() < 3)
+        return hit;
+    const uint8_t function = req[0];
+    const int start = req[1] << 8 | req[2];
+    int qty = 1;
+    if (function != 5 && function != 6 && req.size() >= 5)
+        qty = std::max(1, req[3] << 8 | req[4]);
+    std::lock_guard lock(mu_);
+    for (size_t i = 0; i < faults_.targeted.size(); ++i) {
+        const TargetedFault& t = faults_.targeted[i];
+        if (t.function != function || t.address < start || t.address >= start + qty)
+            continue;
+        if (t.firstOnly) {
+            if (spent_[i])
+                continue;
+            spent_[i] = true;
+        }
+        switch (t.kind) {
+            case TargetedFault::Kind::Drop:
+                hit.drop = true;
+                break;
+            case TargetedFault::Kind::Delay:
+                hit.delayMs += t.value;
+                break;
+            case TargetedFault::Kind::BadCrc:
+                hit.badCrc = true;
+                break;
+            case TargetedFault::Kind::WrongSlave:
+                hit.wrongSlave = true;
+                break;
+            case TargetedFault::Kind::Exception:
+                hit.exception = t.value;
+                break;
+        }
+    }
+    return hit;
 }
 
 bool Simulator::chance(double p) {
@@ -123,13 +164,13 @@ TcpServer::~TcpServer() {
 }
 
 bool TcpServer::listen(const std::string& address, int port, std::string& error) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) {
+    listenFd_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!listenFd_) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return false;
     }
     const int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(listenFd_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(uint16_t(port));
@@ -146,14 +187,14 @@ bool TcpServer::listen(const std::string& address, int port, std::string& error)
         sa.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
         ::freeaddrinfo(found);
     }
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(listenFd_, 16) != 0) {
+    if (::bind(listenFd_.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(listenFd_.get(), 16) != 0) {
         error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
                 std::strerror(errno);
         return false;
     }
     socklen_t len = sizeof sa;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&sa), &len);
+    ::getsockname(listenFd_.get(), reinterpret_cast<sockaddr*>(&sa), &len);
     boundPort_ = ntohs(sa.sin_port);
     return true;
 }
@@ -163,27 +204,24 @@ void TcpServer::start() {
 }
 
 void TcpServer::stop() {
-    if (listenFd_ >= 0)
-        ::shutdown(listenFd_, SHUT_RDWR);
+    if (listenFd_)
+        ::shutdown(listenFd_.get(), SHUT_RDWR);
     if (acceptThread_.joinable())
         acceptThread_.join();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
-    listenFd_ = -1;
+    listenFd_.reset();
     std::lock_guard lock(connMu_);
     for (auto& c : conns_)
-        ::shutdown(c->fd, SHUT_RDWR);
+        ::shutdown(c->fd.get(), SHUT_RDWR);
     for (auto& c : conns_) {
         if (c->thread.joinable())
             c->thread.join();
-        ::close(c->fd);
     }
     conns_.clear();
 }
 
 void TcpServer::acceptLoop() {
     while (!stopping_) {
-        pollfd pfd{listenFd_, POLLIN, 0};
+        pollfd pfd{listenFd_.get(), POLLIN, 0};
         const int r = ::poll(&pfd, 1, 200);
         if (r < 0 && errno != EINTR)
             break;
@@ -191,34 +229,33 @@ void TcpServer::acceptLoop() {
             continue;
         if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
             break;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(::accept4(listenFd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!fd) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
             break;
         }
         const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::lock_guard lock(connMu_);
         // Reap the connections that ended.
         for (auto it = conns_.begin(); it != conns_.end();) {
             if ((*it)->done) {
                 (*it)->thread.join();
-                ::close((*it)->fd);
-                it = conns_.erase(it);
+                it = conns_.erase(it);  // closes its descriptor
             } else {
                 ++it;
             }
         }
         auto conn = std::make_unique<Conn>();
-        conn->fd = fd;
+        conn->fd = std::move(fd);
         Conn* c = conn.get();
         const int portId = nextPortId_++;
         conn->thread = std::thread([this, c, portId] {
-            serve(c->fd, portId);
+            serve(c->fd.get(), portId);
             // The peer sees the end at once; the descriptor is closed when the
             // thread is joined, so that stop() never touches a reused number.
-            ::shutdown(c->fd, SHUT_RDWR);
+            ::shutdown(c->fd.get(), SHUT_RDWR);
             sim_.portClosed(portId);
             c->done = true;
         });
@@ -242,22 +279,35 @@ void TcpServer::serve(int fd, int portId) {
         const Faults f = sim_.faults();
         ++served;
         // A module that is off neither answers nor acts on the request; a
-        // dropped answer is lost after the module has acted.
+        // dropped answer is lost after the module has acted; an exception
+        // aimed at the request is answered without acting.
         Pdu answer;
-        if (!f.off)
+        const Simulator::RequestFaults hit =
+            f.off ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
+        if (hit.exception)
+            answer = {uint8_t(pdu[0] | 0x80), uint8_t(hit.exception)};
+        else if (!f.off)
             answer = sim_.handle(portId, pdu);
-        const bool silent = f.off || sim_.chance(f.drop);
+        const bool silent = f.off || hit.drop || sim_.chance(f.drop);
         if (!silent) {
-            sleepMs(f.delayMs);
+            sleepMs(f.delayMs + hit.delayMs);
             std::vector<uint8_t> adu(7 + answer.size());
             std::memcpy(adu.data(), header, 7);
             adu[4] = uint8_t((answer.size() + 1) >> 8);
             adu[5] = uint8_t(answer.size() + 1);
-            if (sim_.chance(f.wrongSlave))
+            if (hit.wrongSlave || sim_.chance(f.wrongSlave))
                 adu[6] = uint8_t(adu[6] + 1);
             std::memcpy(adu.data() + 7, answer.data(), answer.size());
-            if (!sendFull(fd, adu.data(), adu.size()))
+            if (f.byteGapMs > 0) {
+                for (size_t i = 0; i < adu.size(); ++i) {
+                    if (i > 0)
+                        sleepMs(f.byteGapMs);
+                    if (!sendFull(fd, adu.data() + i, 1))
+                        return;
+                }
+            } else if (!sendFull(fd, adu.data(), adu.size())) {
                 return;
+            }
         }
         if (f.closeAfter > 0 && served >= f.closeAfter)
             return;
@@ -276,28 +326,28 @@ bool RtuLine::open(const std::string& linkPath, uint8_t slave, bool echo, int wi
     slave_ = slave;
     echo_ = echo;
     baud_ = wireBaud;
-    masterFd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (masterFd_ < 0 || ::grantpt(masterFd_) != 0 || ::unlockpt(masterFd_) != 0) {
+    masterFd_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!masterFd_ || ::grantpt(masterFd_.get()) != 0 || ::unlockpt(masterFd_.get()) != 0) {
         error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
         return false;
     }
-    const char* name = ::ptsname(masterFd_);
+    const char* name = ::ptsname(masterFd_.get());
     if (!name) {
         error = "cannot name the pseudo-terminal";
         return false;
     }
     // Keep the slave side open, in raw mode, so that the line exists while no
     // master has it open and nothing is echoed or translated by the terminal.
-    slaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveFd_ < 0) {
+    slaveFd_.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slaveFd_) {
         error = std::string("cannot open ") + name + ": " + std::strerror(errno);
         return false;
     }
     termios tio{};
-    ::tcgetattr(slaveFd_, &tio);
+    ::tcgetattr(slaveFd_.get(), &tio);
     ::cfmakeraw(&tio);
-    ::tcsetattr(slaveFd_, TCSANOW, &tio);
-    ::fcntl(masterFd_, F_SETFL, ::fcntl(masterFd_, F_GETFL) | O_NONBLOCK);
+    ::tcsetattr(slaveFd_.get(), TCSANOW, &tio);
+    ::fcntl(masterFd_.get(), F_SETFL, ::fcntl(masterFd_.get(), F_GETFL) | O_NONBLOCK);
     struct stat st {};
     if (::lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
@@ -324,11 +374,8 @@ void RtuLine::stop() {
     if (!link_.empty())
         ::unlink(link_.c_str());
     link_.clear();
-    if (masterFd_ >= 0)
-        ::close(masterFd_);
-    if (slaveFd_ >= 0)
-        ::close(slaveFd_);
-    masterFd_ = slaveFd_ = -1;
+    masterFd_.reset();
+    slaveFd_.reset();
 }
 
 void RtuLine::pace(size_t chars) const {
@@ -341,7 +388,7 @@ void RtuLine::pace(size_t chars) const {
 void RtuLine::writeAll(const uint8_t* p, size_t n) {
     // Bounded: a master that stopped reading must not block the line.
     for (int tries = 0; n > 0 && tries < 100; ++tries) {
-        const ssize_t r = ::write(masterFd_, p, n);
+        const ssize_t r = ::write(masterFd_.get(), p, n);
         if (r > 0) {
             p += r;
             n -= size_t(r);
@@ -349,7 +396,7 @@ void RtuLine::writeAll(const uint8_t* p, size_t n) {
         }
         if (r < 0 && errno != EAGAIN && errno != EINTR)
             return;
-        pollfd pfd{masterFd_, POLLOUT, 0};
+        pollfd pfd{masterFd_.get(), POLLOUT, 0};
         ::poll(&pfd, 1, 10);
     }
 }
@@ -387,7 +434,7 @@ void RtuLine::loop() {
     const int gapMs = std::max(20, baud_ > 0 ? int(35'000 / baud_) + 1 : 0);
     uint8_t chunk[512];
     while (!stopping_) {
-        pollfd pfd{masterFd_, POLLIN, 0};
+        pollfd pfd{masterFd_.get(), POLLIN, 0};
         const int r = ::poll(&pfd, 1, buf.empty() ? 200 : gapMs);
         if (r < 0 && errno != EINTR)
             break;
@@ -402,7 +449,7 @@ void RtuLine::loop() {
         }
         if (r < 0)
             continue;
-        const ssize_t n = ::read(masterFd_, chunk, sizeof chunk);
+        const ssize_t n = ::read(masterFd_.get(), chunk, sizeof chunk);
         if (n <= 0) {
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
@@ -440,24 +487,41 @@ void RtuLine::handleFrame(const std::vector<uint8_t>& frame) {
     const Faults f = sim_.faults();
     if (f.off)
         return;  // neither acted on nor answered
-    Pdu answer = sim_.handle(kPortId, std::span<const uint8_t>(frame.data() + 1, frame.size() - 3));
+    const std::span<const uint8_t> pdu(frame.data() + 1, frame.size() - 3);
+    const Simulator::RequestFaults hit =
+        addr == 0 ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
+    Pdu answer = hit.exception ? Pdu{uint8_t(pdu[0] | 0x80), uint8_t(hit.exception)}
+                               : sim_.handle(kPortId, pdu);
     if (addr == 0 || answer.empty())
         return;  // broadcast: executed, never answered
-    if (sim_.chance(f.drop))
+    if (hit.drop || sim_.chance(f.drop))
         return;
-    sleepMs(f.delayMs);
+    sleepMs(f.delayMs + hit.delayMs);
     std::vector<uint8_t> adu;
     adu.reserve(answer.size() + 3);
-    adu.push_back(sim_.chance(f.wrongSlave) ? uint8_t(slave_ % 247 + 1) : slave_);
+    adu.push_back(hit.wrongSlave || sim_.chance(f.wrongSlave) ? uint8_t(slave_ % 247 + 1) : slave_);
     adu.insert(adu.end(), answer.begin(), answer.end());
     uint16_t c = crc16(adu.data(), adu.size());
-    if (sim_.chance(f.badCrc))
+    if (hit.badCrc || sim_.chance(f.badCrc))
         c ^= 0x5A5A;
     adu.push_back(uint8_t(c));
     adu.push_back(uint8_t(c >> 8));
     pace(4);  // the silence before the answer (3.5 characters)
-    pace(adu.size());
-    writeAll(adu.data(), adu.size());
+    writeAnswer(adu, f.byteGapMs);
+}
+
+void RtuLine::writeAnswer(const std::vector<uint8_t>& adu, int byteGapMs) {
+    if (byteGapMs <= 0) {
+        pace(adu.size());
+        writeAll(adu.data(), adu.size());
+        return;
+    }
+    for (size_t i = 0; i < adu.size(); ++i) {
+        if (i > 0)
+            sleepMs(byteGapMs);
+        pace(1);
+        writeAll(adu.data() + i, 1);
+    }
 }
 
 }  // namespace qd40::sim

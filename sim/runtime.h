@@ -8,9 +8,12 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "common/unique_fd.h"
 #include "sim/faults.h"
 #include "sim/module.h"
 
@@ -28,6 +31,16 @@ public:
 
     void setFaults(const Faults& f);
     Faults faults();
+    // What the targeted faults do to one request PDU; a first-only fault is
+    // spent by the request it hits.
+    struct RequestFaults {
+        bool drop = false;
+        bool badCrc = false;
+        bool wrongSlave = false;
+        int delayMs = 0;
+        int exception = 0;  // MODBUS exception answered instead of acting (0: none)
+    };
+    RequestFaults faultsFor(std::span<const uint8_t> request);
     // True with probability p (deterministic sequence).
     bool chance(double p);
 
@@ -44,6 +57,7 @@ private:
     std::mutex mu_;
     Module module_;
     Faults faults_;
+    std::vector<bool> spent_;  // first-only targeted faults that already hit
     std::mt19937 rng_{20260101};
     std::chrono::steady_clock::time_point start_;
     double scale_;
@@ -67,12 +81,12 @@ private:
 
     Simulator& sim_;
     std::atomic<bool>& stopping_;
-    int listenFd_ = -1;
+    UniqueFd listenFd_;
     int boundPort_ = 0;
     std::thread acceptThread_;
     std::mutex connMu_;
     struct Conn {
-        int fd;
+        UniqueFd fd;  // closed once its thread is joined
         std::thread thread;
         std::atomic<bool> done{false};
     };
@@ -99,11 +113,13 @@ private:
     void handleFrame(const std::vector<uint8_t>& frame);
     void pace(size_t chars) const;
     void writeAll(const uint8_t* p, size_t n);
+    // Writes an answer, byte by byte with a pause between when asked.
+    void writeAnswer(const std::vector<uint8_t>& adu, int byteGapMs);
 
     Simulator& sim_;
     std::atomic<bool>& stopping_;
-    int masterFd_ = -1;
-    int slaveFd_ = -1;
+    UniqueFd masterFd_;
+    UniqueFd slaveFd_;
     std::string link_;
     uint8_t slave_ = 1;
     bool echo_ = false;

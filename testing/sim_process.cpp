@@ -90,7 +90,7 @@ SimProcess::SimProcess(const Options& options) : options_(options) {
     }
     ::close(fds[1]);
     pid_ = pid;
-    outFd_ = fds[0];
+    outFd_.reset(fds[0]);
 
     // Bounded wait for one "listening" line per endpoint.
     const auto deadline = Clock::now() + std::chrono::milliseconds(options_.startTimeoutMs);
@@ -115,8 +115,6 @@ SimProcess::SimProcess(const Options& options) : options_(options) {
 SimProcess::~SimProcess() {
     if (pid_ > 0)
         stop();
-    if (outFd_ >= 0)
-        ::close(outFd_);
     if (!folder_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(folder_, ec);
@@ -132,16 +130,16 @@ bool SimProcess::readLine(std::string& line, int timeoutMs) {
             pending_.erase(0, nl + 1);
             return true;
         }
-        if (outFd_ < 0)
+        if (!outFd_)
             return false;
-        pollfd pfd{outFd_, POLLIN, 0};
+        pollfd pfd{outFd_.get(), POLLIN, 0};
         const int r = ::poll(&pfd, 1, remainingMs(deadline));
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
             return false;
         char buf[512];
-        const ssize_t n = ::read(outFd_, buf, sizeof buf);
+        const ssize_t n = ::read(outFd_.get(), buf, sizeof buf);
         if (n <= 0)
             return false;  // the simulator ended
         pending_.append(buf, size_t(n));

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_fd.h"
+
 namespace qd40::testing {
 
 class SimProcess {
@@ -72,7 +74,7 @@ private:
     std::string pending_;  // simulator output not yet split into lines
     int tcpPort_ = 0;
     int faultsGeneration_ = 0;
-    int outFd_ = -1;
+    UniqueFd outFd_;  // the simulator's standard output
     pid_t pid_ = -1;
 };
 

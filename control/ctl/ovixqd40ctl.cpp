@@ -450,14 +450,14 @@ template <class Op>
 HRESULT OvixQd40Ctl::command(Op op) {
     if (!open_)
         return notOpen();
-    bool taken = false;
-    if (HRESULT h = takeRemote(taken); failed(h))
+    RemoteTurn turn(*this);
+    if (HRESULT h = turn.take(); failed(h))
         return h;
     int32_t err = 0;
     HRESULT h = op(*link_, state_.conn.mbAddr, &err);
     if (failed(h))
         h = serverFailure(h);
-    return giveBack(taken, h);
+    return turn.finish(h);
 }
 
 HRESULT OvixQd40Ctl::Remote() {
@@ -792,15 +792,15 @@ HRESULT OvixQd40Ctl::ReadSetupName(std::string* p) {
         return serverFailure(h);
     // Test firmware from "Z.00" to below "Z.13" answers its setup name only under remote control.
     const bool needsRemote = version >= "Z.00" && version < "Z.13";
-    bool taken = false;
+    RemoteTurn turn(*this);
     if (needsRemote) {
-        if (HRESULT h = takeRemote(taken); failed(h))
+        if (HRESULT h = turn.take(); failed(h))
             return h;
     }
     HRESULT h = link_->ReadSetupName(state_.conn.mbAddr, p);
     if (failed(h))
         h = serverFailure(h);
-    return giveBack(taken, h);
+    return turn.finish(h);
 }
 
 HRESULT OvixQd40Ctl::GetQd40IUserRef(Qd40Link** pp) {
@@ -819,8 +819,8 @@ HRESULT OvixQd40Ctl::SendCfg() {
         return h;
     if (status::has(status, status::kRun))
         return fail(E_UNEXPECTED, ctl::kTxtStopFirst);
-    bool taken = false;
-    if (HRESULT h = takeRemote(taken); failed(h))
+    RemoteTurn turn(*this);
+    if (HRESULT h = turn.take(); failed(h))
         return h;
 
     const uint8_t addr = state_.conn.mbAddr;
@@ -846,7 +846,7 @@ HRESULT OvixQd40Ctl::SendCfg() {
     }
     if (failed(h))
         h = serverFailure(h);
-    return giveBack(taken, h);
+    return turn.finish(h);
 }
 
 HRESULT OvixQd40Ctl::readExtArea(int16_t registers, std::vector<uint8_t>& bytes) {
@@ -866,8 +866,8 @@ HRESULT OvixQd40Ctl::readExtArea(int16_t registers, std::vector<uint8_t>& bytes)
 HRESULT OvixQd40Ctl::ReadCfg() {
     if (!open_)
         return notOpen();
-    bool taken = false;
-    if (HRESULT h = takeRemote(taken); failed(h))
+    RemoteTurn turn(*this);
+    if (HRESULT h = turn.take(); failed(h))
         return h;
     const uint8_t addr = state_.conn.mbAddr;
     int32_t err = 0;
@@ -880,7 +880,7 @@ HRESULT OvixQd40Ctl::ReadCfg() {
     if (succeeded(h))
         h = link_->GetMemsStatusMask(addr, &masks, &err);
     if (failed(h))
-        return giveBack(taken, serverFailure(h));
+        return turn.finish(serverFailure(h));
 
     CtlState next = state_;
     const Status unpacked[] = {cfg::unpackBlob(blobOf(full), next.cfg),
@@ -889,12 +889,12 @@ HRESULT OvixQd40Ctl::ReadCfg() {
                                cfg::unpackBlob(blobOf(masks), next.memsStatusMask)};
     for (const Status& st : unpacked)
         if (!st.isOk())
-            return giveBack(taken, report(st));
+            return turn.finish(report(st));
     fixChannelResolutions(next.cfg, next.chansRes);
 
     std::vector<uint8_t> block;
     if (h = readExtArea(cfg::kExtBlockRegisters, block); failed(h))
-        return giveBack(taken, h);
+        return turn.finish(h);
     const cfg::ConstModuleExtBlock ext(block);
     if (cfg::isTrustedIdentity(ext.identity(), ownFileVersion())) {
         const auto carried = ext.ext().bytes();
@@ -903,7 +903,7 @@ HRESULT OvixQd40Ctl::ReadCfg() {
         next.ext.fill(0);
     state_ = next;
     changed();
-    return giveBack(taken, S_OK);
+    return turn.finish(S_OK);
 }
 
 HRESULT OvixQd40Ctl::SendCfgFileIdn(uint32_t time, const std::string& name) {
@@ -929,8 +929,8 @@ HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
         return fail(E_POINTER, ctl::kTxtInvalidPointer);
     if (!open_)
         return notOpen();
-    bool taken = false;
-    if (HRESULT h = takeRemote(taken); failed(h))
+    RemoteTurn turn(*this);
+    if (HRESULT h = turn.take(); failed(h))
         return h;
     std::vector<uint8_t> bytes;
     HRESULT h = readExtArea(cfg::kCfgIdentityRegisters, bytes);
@@ -941,7 +941,7 @@ HRESULT OvixQd40Ctl::ReadCfgFileIdn(uint32_t* pTime, std::string* pName) {
             *pTime = idn.cfgTime();
         }
     }
-    return giveBack(taken, h);
+    return turn.finish(h);
 }
 
 // ---- offline members

@@ -20,6 +20,7 @@
 #include "control/ctl/persistence.h"
 #include "control/ctl/qd40_link.h"
 #include "platform/registry.h"
+#include "platform/strings_control.h"
 
 namespace qd40::ctl {
 
@@ -173,7 +174,7 @@ private:
     template <class T, class V>
     HRESULT give(T* p, V&& value) {
         if (!p)
-            return fail(E_POINTER, 518);
+            return fail(E_POINTER, ctl::kTxtInvalidPointer);
         *p = std::forward<V>(value);
         return S_OK;
     }
@@ -185,6 +186,32 @@ private:
     // whether it must be given back.
     HRESULT takeRemote(bool& taken);
     HRESULT giveBack(bool taken, HRESULT result);
+    // Remote control for the length of one operation: take() takes it when
+    // needed, finish(result) gives it back and gives the operation's result
+    // (its own failure first, else a failure to give control back). A turn
+    // that ends without finish() (an early return, an exception) still gives
+    // control back, keeping the error already reported. Either way the module
+    // gets its "local" exactly once.
+    class RemoteTurn {
+    public:
+        explicit RemoteTurn(OvixQd40Ctl& ctl) : ctl_(ctl) {}
+        ~RemoteTurn() {
+            if (taken_)
+                (void)ctl_.giveBack(true, E_FAIL);
+        }
+        RemoteTurn(const RemoteTurn&) = delete;
+        RemoteTurn& operator=(const RemoteTurn&) = delete;
+        HRESULT take() { return ctl_.takeRemote(taken_); }
+        HRESULT finish(HRESULT result) {
+            const bool taken = taken_;
+            taken_ = false;
+            return ctl_.giveBack(taken, result);
+        }
+
+    private:
+        OvixQd40Ctl& ctl_;
+        bool taken_ = false;
+    };
     // The command pattern: open check, remote control, the operation, control given back.
     template <class Op>
     HRESULT command(Op op);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <thread>
 
+#include "common/unique_fd.h"
 #include "server/transport/line.h"
 #include "server/transport/rtu_codec.h"
 
@@ -113,7 +114,7 @@ enum class Echo { Unknown, Present, Absent };
 
 class RtuLine final : public Line {
 public:
-    RtuLine(int fd, const LineSettings& s) : fd_(fd), s_(s) {
+    RtuLine(UniqueFd fd, const LineSettings& s) : fd_(std::move(fd)), s_(s) {
         echo_ = s.cabling == kWires2   ? Echo::Present
                 : s.cabling == kWires4 ? Echo::Absent
                                        : Echo::Unknown;
@@ -121,7 +122,6 @@ public:
                          (s.stopBits == 2 ? 2 : 1);
         gapMicros_ = rtu::interFrameMicros(s.baudRate, bits);
     }
-    ~RtuLine() override { ::close(fd_); }
 
     bool halfDuplexActive() const override { return echo_ == Echo::Present; }
     int32_t portNumber() const override { return s_.port; }
@@ -274,7 +274,7 @@ private:
         size_t done = 0;
         const auto deadline = Clock::now() + std::chrono::milliseconds(s_.answerMs + 1000);
         while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(fd_.get(), bytes.data() + done, bytes.size() - done);
             if (n > 0) {
                 done += size_t(n);
                 continue;
@@ -286,7 +286,7 @@ private:
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0)
                 return Status::failure(kErrTimeout, "Serial write timed out");
-            pollfd p{fd_, POLLOUT, 0};
+            pollfd p{fd_.get(), POLLOUT, 0};
             ::poll(&p, 1, int(left.count()));
         }
         return Status::ok();
@@ -295,7 +295,7 @@ private:
     // Waits for the next byte(s): up to `ms` milliseconds; returns false on
     // silence. Throws nothing; I/O errors are reported through `error`.
     bool readSome(std::vector<uint8_t>& into, int ms, Status& error) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd_.get(), POLLIN, 0};
         const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
         for (;;) {
             const auto left =
@@ -306,7 +306,7 @@ private:
             if (r <= 0)
                 return false;
             uint8_t buf[512];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            const ssize_t n = ::read(fd_.get(), buf, sizeof buf);
             if (n > 0) {
                 into.insert(into.end(), buf, buf + n);
                 lastActivity_ = Clock::now();
@@ -387,7 +387,7 @@ private:
     Status exchange(const std::vector<uint8_t>& request, bool broadcast,
                     std::vector<uint8_t>& answer) {
         waitQuietLine();
-        ::tcflush(fd_, TCIFLUSH);
+        ::tcflush(fd_.get(), TCIFLUSH);
         if (Status st = writeAll(request); !st)
             return st;
         lastActivity_ = Clock::now();
@@ -431,7 +431,7 @@ private:
         return readFrame(answer, s_.answerMs);
     }
 
-    int fd_;
+    UniqueFd fd_;
     LineSettings s_;
     Echo echo_;
     uint32_t gapMicros_;
@@ -451,8 +451,8 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
         status = Status::failure(kErrConnect, "No device for COM" + std::to_string(s.port));
         return nullptr;
     }
-    const int fd = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd line(::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!line) {
         status = Status::failure(kErrConnect, s.device + ": " + std::strerror(errno));
         return nullptr;
     }
@@ -460,7 +460,7 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
     // program that locks it the same way (an advisory flock), holds is
     // refused rather than mixing two conversations on one wire.
     int locked;
-    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    while ((locked = ::flock(line.get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
     }
     if (locked != 0) {
         status = Status::failure(
@@ -468,14 +468,12 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
             s.device + (errno == EWOULDBLOCK
                             ? ": in use by another program"
                             : ": cannot be locked (" + std::string(std::strerror(errno)) + ")"));
-        ::close(fd);
         return nullptr;
     }
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) {
+    if (::tcgetattr(line.get(), &tio) != 0) {
         status = Status::failure(kErrConnect,
                                  s.device + ": not a serial line (" + std::strerror(errno) + ")");
-        ::close(fd);
         return nullptr;
     }
     ::cfmakeraw(&tio);
@@ -494,14 +492,13 @@ std::shared_ptr<Line> openRtuLine(const LineSettings& s, Status& status) {
         tio.c_cflag |= CRTSCTS;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    if (::tcsetattr(line.get(), TCSANOW, &tio) != 0) {
         status = Status::failure(kErrConnect, s.device + ": " + std::strerror(errno));
-        ::close(fd);
         return nullptr;
     }
-    ::tcflush(fd, TCIOFLUSH);
+    ::tcflush(line.get(), TCIOFLUSH);
     status = Status::ok();
-    return std::make_shared<RtuLine>(fd, s);
+    return std::make_shared<RtuLine>(std::move(line), s);
 }
 
 }  // namespace qd40::transport

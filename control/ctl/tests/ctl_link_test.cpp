@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -203,6 +204,38 @@ TEST_F(CtlLinkTest, CommandsGiveControlBackEvenWhenTheyFail) {
         EXPECT_EQ(m->log[1], "Remote");
         EXPECT_EQ(m->log[2].rfind(c.failing, 0), 0u) << m->log[2];
         EXPECT_EQ(m->log[3], "Local") << c.failing;
+        EXPECT_FALSE(m->remote()) << c.failing;
+    }
+}
+
+TEST_F(CtlLinkTest, ConfigurationTransfersGiveControlBackOnceWhereverTheyStop) {
+    uint32_t time = 0;
+    std::string name;
+    struct Case {
+        const char* failing;
+        std::function<HRESULT(OvixQd40Ctl&)> op;
+    };
+    const auto readCfg = [](OvixQd40Ctl& c) { return c.ReadCfg(); };
+    const auto sendCfg = [](OvixQd40Ctl& c) { return c.SendCfg(); };
+    const Case cases[] = {
+        {"GetFullCfg", readCfg},
+        {"GetMemsStatusMask", readCfg},
+        {"ReadRegs", readCfg},
+        {"SetFullCfg", sendCfg},
+        {"SendRegs", sendCfg},
+        {"ReadRegs", [&](OvixQd40Ctl& c) { return c.ReadCfgFileIdn(&time, &name); }},
+    };
+    for (const Case& c : cases) {
+        reset();
+        open();
+        for (int r = 0; r < cfg::kExtBlockRegisters; ++r)
+            m->registers[cfg::kExtBlockRegister + uint32_t(r)] = 0;
+        m->failures[c.failing] = hr(0x80041405);
+        EXPECT_EQ(c.op(*ctl), hr(0x80041405)) << c.failing;
+        EXPECT_EQ(error(), std::string(c.failing) + " refused by the module");
+        EXPECT_EQ(std::count(m->log.begin(), m->log.end(), "Local"), 1) << c.failing;
+        ASSERT_FALSE(m->log.empty());
+        EXPECT_EQ(m->log.back(), "Local") << c.failing;
         EXPECT_FALSE(m->remote()) << c.failing;
     }
 }
