@@ -657,6 +657,8 @@ TEST_F(SecurityUi, EveryGatedCommandIsRefusedWithoutItsRight) {
     auditOn();
     declare("Ann Smith", "ASMITH", "secret1", true, {});
     declare("Bob Stone", "BSTONE", "secret2", false, {true, false, false, false, false});
+    frame->newDocument();  // for the document's commands
+    frame->show();
     int chosen = 0;
     commands->setFileChooser([&](const std::filesystem::path&) {
         ++chosen;
@@ -679,6 +681,8 @@ TEST_F(SecurityUi, EveryGatedCommandIsRefusedWithoutItsRight) {
              commands->run(SecurityCommand::ViewAuditTrail);
              return chosen > before;
          }},
+        {1, {frame->action(app::views::Command::FileClose)}, nullptr},
+        {2, {frame->action(app::views::Command::FileSaveAs)}, nullptr},
         {11, {frame->action(app::views::Command::Exit)}, [&] { return tavik->queryClose(); }},
     };
     for (const Row& row : rows) {
