@@ -392,5 +392,42 @@ TEST_F(UserRightsTest, AcceptingTheUserDialogKeepsThePasswordAndANewUserChoosesO
         << "the starting password cannot be chosen again";
 }
 
+// Which commands of the Security menu are offered, state by state. The
+// letters follow the commands' order: Connect, Disconnect, Verify, Change
+// password, Users, Groups, Attributes, View audit trail, Insert message.
+TEST_F(UserRightsTest, SecurityMenuCommandsFollowTheUsersAndTheConnection) {
+    const SecurityCommand all[] = {
+        SecurityCommand::Connect,       SecurityCommand::Disconnect,
+        SecurityCommand::Verify,        SecurityCommand::ChangePassword,
+        SecurityCommand::Users,         SecurityCommand::Groups,
+        SecurityCommand::Attributes,    SecurityCommand::ViewAuditTrail,
+        SecurityCommand::InsertMessage,
+    };
+    const auto offered = [&] {
+        std::string out;
+        for (SecurityCommand c : all)
+            out += rights->commandEnabled(c) ? 'x' : '-';
+        return out;
+    };
+    EXPECT_EQ(offered(), "----xxxx-") << "security off, trail off";
+    auditOn();
+    EXPECT_EQ(offered(), "----xxxxx") << "security off, trail on";
+
+    store.writeInt("GroupsGroup1", "Rights", 0x0001);  // no audit trail viewing
+    rights->load();
+    auditOn();
+    rights->addUser(
+        newUser("Operator One", "op1", "pass1", false, {true, false, false, false, false}));
+    rights->addUser(newUser("Boss Person", "boss", "pass2", true, {}));
+    EXPECT_EQ(offered(), "x--------") << "nobody connected";
+    ASSERT_TRUE(connect("OP1", "pass1"));
+    EXPECT_EQ(offered(), "xxxx-x--x") << "a user of a group without right 7";
+    ASSERT_TRUE(connect("BOSS", "pass2"));
+    EXPECT_EQ(offered(), "xxxxxxxxx") << "a supervisor";
+    ASSERT_TRUE(connect(kBuiltInSupervisorIdentifier,
+                        serviceAccessCode(rights->serviceSecret(), clock.now())));
+    EXPECT_EQ(offered(), "xxx-xxxxx") << "the built-in account has no password to change";
+}
+
 }  // namespace
 }  // namespace qd40::security
