@@ -132,6 +132,9 @@ int main(int argc, char** argv) {
 
     int code = 0;
     if (tavik.start(args, appFrame)) {
+        // The declared users are known now: the commands follow their rights.
+        frame.updateCommands();
+        securityCommands.updateCommands();
         if (screenshots)
             code = tavik::takeScreenshots(frame, config.productName, *screenshots) ? 0 : 1;
         else
