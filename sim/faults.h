@@ -9,6 +9,27 @@
 
 namespace qd40::sim {
 
+// A fault aimed at the requests of one MODBUS function that cover one
+// address, as a test names a request: "R3 5084" (function 3 reading 5084 or
+// a range through it), "W16 44000". With firstOnly it hits the first such
+// request after the faults are loaded, and no other (a retry then succeeds).
+struct TargetedFault {
+    enum class Kind {
+        Drop,        // the module acts, its answer is lost
+        Delay,       // the answer is sent `value` ms late
+        BadCrc,      // the RTU answer's CRC is corrupted
+        WrongSlave,  // the answer carries another slave / unit number
+        Exception,   // the module does not act and answers exception `value`
+    };
+    Kind kind = Kind::Drop;
+    uint8_t function = 0;
+    uint16_t address = 0;
+    int value = 0;
+    bool firstOnly = false;
+
+    bool operator==(const TargetedFault&) const = default;
+};
+
 struct Faults {
     double drop = 0;            // fraction of answers not sent
     int delayMs = 0;            // every answer sent this late
@@ -18,6 +39,8 @@ struct Faults {
     uint16_t refuseWrites = 0;  // module error with which every write is refused (0: none)
     bool off = false;           // no answer at all
     std::vector<std::pair<int, int16_t>> failChannels;  // channel, module error code
+    std::vector<TargetedFault> targeted;
+    int byteGapMs = 0;  // pause between the bytes of every answer (slow bytes)
 
     bool operator==(const Faults&) const = default;
 };

@@ -441,9 +441,12 @@ TEST(EndToEndSerialFaults, SilenceAndCorruptFramesEndWithinRetriesAndTimeOuts) {
         const char* faults;
         HRESULT hr;
     };
-    for (const Case& c :
-         {Case{"off 1\n", transport::kErrTimeout}, Case{"bad_crc 1\n", transport::kErrBadFrame},
-          Case{"wrong_slave 1\n", transport::kErrBadFrame}}) {
+    // The identity read is input register 1019; the line retries once.
+    for (const Case& c : {Case{"off 1\n", transport::kErrTimeout},
+                          Case{"bad_crc_at R4 1019\n", transport::kErrBadFrame},
+                          Case{"wrong_slave_at R4 1019\n", transport::kErrBadFrame},
+                          Case{"first_only drop_at R4 1019\n", S_OK},
+                          Case{"first_only bad_crc_at R4 1019\n", S_OK}}) {
         SCOPED_TRACE(c.faults);
         ASSERT_TRUE(sim.setFaults(c.faults));
         uint16_t id = 0;

@@ -545,10 +545,35 @@ TEST(FaultsTest, ParsesEveryFaultAndRejectsBadLines) {
     EXPECT_EQ(f.refuseWrites, 17);
     EXPECT_TRUE(f.off);
     EXPECT_EQ(f.failChannels, (std::vector<std::pair<int, int16_t>>{{4, 26}, {5, 24}}));
-    for (const char* text : {"drop 2\n", "delay x\n", "fail_channel 31\n", "explode 1\n"}) {
+    for (const char* text :
+         {"drop 2\n", "delay x\n", "fail_channel 31\n", "explode 1\n", "drop_at R5 901\n",
+          "drop_at W3 901\n", "drop_at R3 65536\n", "delay_at R3 901\n", "exception_at R4 651 0\n",
+          "first_only drop 1\n", "first_only\n", "byte_gap -1\n"}) {
         EXPECT_FALSE(parseFaults(text, f, error)) << text;
-        EXPECT_NE(error.find("line 1"), std::string::npos);
+        EXPECT_NE(error.find("line 1"), std::string::npos) << text;
     }
+}
+
+TEST(FaultsTest, TargetedFaultsNameTheRequestTheyHit) {
+    using Kind = TargetedFault::Kind;
+    Faults f;
+    std::string error;
+    ASSERT_TRUE(
+        parseFaults("drop_at R3 5084\nfirst_only drop_at W16 44000\n"
+                    "delay_at R4 1019 250\nbad_crc_at R4 651\nwrong_slave_at W6 901\n"
+                    "exception_at R3 6000\nexception_at W5 18 4\nbyte_gap 3\n",
+                    f, error))
+        << error;
+    EXPECT_EQ(f.targeted, (std::vector<TargetedFault>{
+                              {Kind::Drop, 3, 5084, 0, false},
+                              {Kind::Drop, 16, 44000, 0, true},
+                              {Kind::Delay, 4, 1019, 250, false},
+                              {Kind::BadCrc, 4, 651, 0, false},
+                              {Kind::WrongSlave, 6, 901, 0, false},
+                              {Kind::Exception, 3, 6000, 2, false},
+                              {Kind::Exception, 5, 18, 4, false},
+                          }));
+    EXPECT_EQ(f.byteGapMs, 3);
 }
 
 }  // namespace

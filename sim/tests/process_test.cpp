@@ -181,14 +181,28 @@ TEST(SimProcessTest, FaultsChangeWhileRunning) {
     EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), 1);
     EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(280));
 
-    ASSERT_TRUE(sim.setFaults("drop 1"));
+    // Faults aimed at one request: the others are answered as usual.
+    ASSERT_TRUE(sim.setFaults("drop_at R3 901"));
     modbus_set_response_timeout(c.get(), 0, 300'000);
     EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), -1);
     EXPECT_EQ(errno, ETIMEDOUT);
+    EXPECT_EQ(modbus_read_registers(c.get(), 108, 1, &v), 1);
+    EXPECT_EQ(modbus_read_input_registers(c.get(), 901, 1, &v), -1);  // another function
+    EXPECT_NE(errno, ETIMEDOUT);
 
-    ASSERT_TRUE(sim.setFaults("wrong_slave 1"));
+    // An exception answered without acting, and a drop that hits only the
+    // first request so that the retry gets its answer.
+    ASSERT_TRUE(sim.setFaults("exception_at W6 901 3\nfirst_only drop_at R3 901\n"));
+    EXPECT_EQ(modbus_write_register(c.get(), 901, 5), -1);
+    EXPECT_EQ(errno, EMBXILVAL);
+    EXPECT_EQ(modbus_read_registers(c.get(), 901, 1, &v), -1);
+    EXPECT_EQ(errno, ETIMEDOUT);
+    ASSERT_EQ(modbus_read_registers(c.get(), 901, 1, &v), 1);
+    EXPECT_EQ(v, 0);  // neither refused write changed it
+
+    ASSERT_TRUE(sim.setFaults("wrong_slave_at R3 901"));
     EXPECT_NE(rawTcpUnit(sim, 5), 5);
-    ASSERT_TRUE(sim.setFaults("wrong_slave 0"));
+    ASSERT_TRUE(sim.setFaults("wrong_slave_at R3 902"));
     EXPECT_EQ(rawTcpUnit(sim, 5), 5);
 
     ASSERT_TRUE(sim.setFaults("close_after 2"));
@@ -278,17 +292,26 @@ TEST(SimProcessTest, RtuLineEchoesPacesAndInjectsFrameFaults) {
     line.send({2, 4, 0x03, 0xFB, 0, 1});
     EXPECT_EQ(line.receive(9, 300).size(), 8u);
 
-    ASSERT_TRUE(sim.setFaults("bad_crc 1"));
+    ASSERT_TRUE(sim.setFaults("bad_crc_at R4 1019"));
     line.send(req);
     auto bad = line.receive(15);
     ASSERT_EQ(bad.size(), 15u);
     EXPECT_NE(qd40::sim::crc16(bad.data() + 8, 5), uint16_t(bad[13] | bad[14] << 8));
 
-    ASSERT_TRUE(sim.setFaults("wrong_slave 1"));
+    ASSERT_TRUE(sim.setFaults("wrong_slave_at R4 1019"));
     line.send(req);
     bad = line.receive(15);
     ASSERT_EQ(bad.size(), 15u);
     EXPECT_NE(bad[8], 1);
+
+    // Slow bytes: the seven bytes of the answer come 40 ms apart.
+    ASSERT_TRUE(sim.setFaults("byte_gap 40"));
+    const auto t1 = Clock::now();
+    line.send(req);
+    const auto slow = line.receive(15);
+    ASSERT_EQ(slow.size(), 15u);
+    EXPECT_GE(Clock::now() - t1, std::chrono::milliseconds(6 * 40));
+    EXPECT_EQ(std::vector<uint8_t>(slow.begin() + 8, slow.end()), ans);
 }
 
 TEST(SimProcessTest, TimeScaleRunsAcquisitionAndClockFasterAndPreloadFillsABlock) {
