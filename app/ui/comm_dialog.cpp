@@ -33,8 +33,8 @@ QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent) {
 }  // namespace
 
 CCommDialog::CCommDialog(const ctl::CtlConnection& params, std::string messageCaption,
-                         QWidget* parent)
-    : QDialog(parent), initial_(params), caption_(std::move(messageCaption)) {
+                         QWidget* parent, CommForm form)
+    : QDialog(parent), initial_(params), caption_(std::move(messageCaption)), form_(form) {
     setWindowTitle(t(vtext::kCommDialogTitle));
 
     serial_ = new QRadioButton(t(vtext::kCommSerial), this);
@@ -73,6 +73,9 @@ CCommDialog::CCommDialog(const ctl::CtlConnection& params, std::string messageCa
     tcpPort_->setRange(0, 65535);
     slave_ = new QSpinBox(this);
     slave_->setRange(1, 255);
+    slave_->setObjectName("slave");
+    serverParams_->setObjectName("serverParams");
+    interface_->setObjectName("interface");
 
     // Serial fields indented under their choice, network fields under theirs.
     auto* grid = new QGridLayout;
@@ -129,16 +132,19 @@ CCommDialog::CCommDialog(const ctl::CtlConnection& params, std::string messageCa
 
 void CCommDialog::updateEnabled() {
     const CommFieldsEnabled e = commFieldsEnabled(serial_->isChecked(), remoteHost_->isChecked(),
-                                                  serverParams_->isChecked());
-    const std::initializer_list<QWidget*> serialFields{local_, remoteHost_, comPort_,
-                                                       serverParams_};
-    for (QWidget* w : serialFields)
-        w->setEnabled(e.serialFields);
+                                                  serverParams_->isChecked(), form_);
+    serial_->setEnabled(e.kindChoice);
+    network_->setEnabled(e.kindChoice);
+    local_->setEnabled(e.hostChoice);
+    remoteHost_->setEnabled(e.hostChoice);
+    comPort_->setEnabled(e.comPort);
+    serverParams_->setEnabled(e.serverParams);
     host_->setEnabled(e.hostName);
     rate_->setEnabled(e.rateAndInterface);
     interface_->setEnabled(e.rateAndInterface);
     address_->setEnabled(e.networkFields);
     tcpPort_->setEnabled(false);
+    slave_->setEnabled(e.slave);
 }
 
 ctl::CtlConnection CCommDialog::params() const {

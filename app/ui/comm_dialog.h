@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "app/core/views/comm_form.h"
 #include "control/ctl/ctl_state.h"
 
 class QCheckBox;
@@ -18,8 +19,9 @@ namespace qd40::ui {
 class CCommDialog : public QDialog {
 public:
     // messageCaption: the caption of the message that refuses an empty field.
+    // form Setup: only the serial port may change (a SETUP connection).
     CCommDialog(const ctl::CtlConnection& params, std::string messageCaption,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, app::views::CommForm form = app::views::CommForm::Item);
     // The parameters as edited (valid after OK).
     ctl::CtlConnection params() const;
 
@@ -30,6 +32,7 @@ private:
 
     ctl::CtlConnection initial_;
     std::string caption_;
+    app::views::CommForm form_;
     QRadioButton* serial_;
     QRadioButton* network_;
     QRadioButton* local_;

@@ -13,12 +13,22 @@ int baudRateIndex(uint32_t rate) {
     return it == kBaudRates.end() ? 0 : static_cast<int>(it - kBaudRates.begin());
 }
 
-CommFieldsEnabled commFieldsEnabled(bool serial, bool remoteHost, bool serverParams) {
+CommFieldsEnabled commFieldsEnabled(bool serial, bool remoteHost, bool serverParams,
+                                    CommForm form) {
     CommFieldsEnabled e;
+    if (form == CommForm::Setup) {
+        // A SETUP connection is made on a port of this machine with fixed
+        // line settings: only the port is chosen.
+        e.kindChoice = false;
+        e.slave = false;
+        e.comPort = true;
+        return e;
+    }
     e.serialFields = serial;
     e.hostName = serial && remoteHost;
     e.rateAndInterface = serial && !serverParams;
     e.networkFields = !serial;
+    e.hostChoice = e.comPort = e.serverParams = serial;
     return e;
 }
 

@@ -1,6 +1,7 @@
 // The rules behind the main window: command enabling, the document window
 // rules (save name, overwrite protection, closing), the communication
 // dialog's fields and the message box icon.
+#include <array>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -244,6 +245,31 @@ TEST(CommForm, ListsAndEnabledFields) {
     EXPECT_FALSE(network.hostName);
     EXPECT_FALSE(network.rateAndInterface);
     EXPECT_TRUE(network.networkFields);
+}
+
+// Which controls each choice enables, in both forms of the dialog.
+TEST(CommForm, EachChoiceEnablesItsFieldsAndTheSetupFormOnlyThePort) {
+    struct Case {
+        bool serial, remoteHost, serverParams;
+        CommForm form;
+        // kind, host choice, port, server params, host, rate+interface, address, slave
+        std::array<bool, 8> enabled;
+    };
+    const Case cases[] = {
+        {true, false, true, CommForm::Item, {1, 1, 1, 1, 0, 0, 0, 1}},
+        {true, true, true, CommForm::Item, {1, 1, 1, 1, 1, 0, 0, 1}},
+        {true, true, false, CommForm::Item, {1, 1, 1, 1, 1, 1, 0, 1}},
+        {false, true, false, CommForm::Item, {1, 0, 0, 0, 0, 0, 1, 1}},
+        {true, false, false, CommForm::Setup, {0, 0, 1, 0, 0, 0, 0, 0}},
+        {true, true, false, CommForm::Setup, {0, 0, 1, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const auto e = commFieldsEnabled(c.serial, c.remoteHost, c.serverParams, c.form);
+        const std::array<bool, 8> got{e.kindChoice, e.hostChoice,       e.comPort,
+                                      e.serverParams, e.hostName,       e.rateAndInterface,
+                                      e.networkFields, e.slave};
+        EXPECT_EQ(got, c.enabled) << c.serial << c.remoteHost << c.serverParams << int(c.form);
+    }
 }
 
 TEST(CommForm, AnEmptyHostOrAddressRefusesOk) {
