@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
@@ -613,6 +614,29 @@ TEST_F(SecurityUi, TheViewerReadsAnEightBitFileSelectsDatesAndCopies) {
     ModalScript wrong;
     EXPECT_FALSE(undated.selectDates());
     EXPECT_EQ(wrong.boxes(), std::vector<std::string>{"Wrong Date"});
+}
+
+TEST_F(SecurityUi, TheAuditFileIsChosenStartingOnTheCurrentMonthsFile) {
+    auditOn();
+    ASSERT_TRUE(rights().WriteAuditEvent(security::AuditEvent::MESSAGE, {"hello"}));
+    ModalScript script;
+    script.step([](QDialog& d) {
+        auto& files = as<QFileDialog>(d);
+        EXPECT_EQ(d.windowTitle(), "Select Audit Trail File");
+        EXPECT_EQ(files.fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(files.nameFilters(), QStringList{"Audit Trail Files (*.atl *.txt)"});
+        EXPECT_EQ(files.selectedFiles().value(0).toStdString(),
+                  (std::filesystem::path(files.directory().absolutePath().toStdString()) /
+                   "Tavik-2603.atl")
+                      .string());
+        return standard(d, QDialogButtonBox::Open);
+    });
+    script.step([](QDialog& d) {
+        EXPECT_TRUE(as<AuditTextDialog>(d).textEdit()->toPlainText().contains(
+            "10:00:00,<no user>,MESSAGE,hello"));
+        return buttonNamed(d, "Close");
+    });
+    EXPECT_TRUE(commands->viewAuditTrail());
 }
 
 TEST_F(SecurityUi, PrintedPagesCarryTheFooterWhenPrintoutsCarryTheUserName) {
