@@ -22,6 +22,8 @@
 #include "server/port_settings.h"
 #include "server/qd40.h"
 #include "server/registration.h"
+#include "server/remote_tls.h"
+#include "server/socket_activation.h"
 #include "server/rpc/rpc_server.h"
 #include "server/transport/modbus_transport.h"
 
@@ -206,10 +208,13 @@ int runDaemon(const DaemonOptions& options) {
     Daemon daemon(io, context, life, calls);
     // The "Lock" switch: a hold for the whole life of the process.
     std::optional<ServerLife::Hold> lockSwitch;
-    if (options.lock)
+    // A daemon that serves remote clients is a service: it stays until told to stop.
+    if (options.lock || options.listen)
         lockSwitch.emplace(life);
 
     const auto socket = *dir / activation::kSocketName;
+    // The socket the service manager holds, when it started this daemon.
+    const int handed = handedListenSocket();
     try {
         // The TCP port first: clients take the Unix socket as the sign that
         // the daemon is ready, so every endpoint must be open by then.
@@ -220,25 +225,38 @@ int runDaemon(const DaemonOptions& options) {
                 say("invalid -Listen address " + *options.listen);
                 return 1;
             }
-            auto tcp = io.provider->getNetwork().parseAddress(host, port).wait(io.waitScope);
-            daemon.listen(tcp->listen());
-            say("listening on " + host + ":" + std::to_string(port));
+            // Remote clients only over TLS, with an allowed client certificate.
+            std::string why;
+            auto tls = remote::listenRemote(io, host, port, &why);
+            if (!tls) {
+                say("cannot serve remote clients: " + why);
+                return 1;
+            }
+            daemon.listen(kj::mv(tls));
+            say("listening on " + host + ":" + std::to_string(port) + " (TLS)");
         }
-        // A socket left by a dead daemon is replaced.
-        std::error_code ignored;
-        std::filesystem::remove(socket, ignored);
-        auto addr =
-            io.provider->getNetwork().parseAddress("unix:" + socket.string()).wait(io.waitScope);
-        auto receiver = addr->listen();
-        ::chmod(socket.c_str(), 0600);
-        daemon.listen(kj::mv(receiver));
+        if (handed >= 0) {
+            daemon.listen(io.lowLevelProvider->wrapListenSocketFd(
+                handed, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP));
+        } else {
+            // A socket left by a dead daemon is replaced.
+            std::error_code ignored;
+            std::filesystem::remove(socket, ignored);
+            auto addr = io.provider->getNetwork()
+                            .parseAddress("unix:" + socket.string())
+                            .wait(io.waitScope);
+            auto receiver = addr->listen();
+            ::chmod(socket.c_str(), 0600);
+            daemon.listen(kj::mv(receiver));
+        }
     } catch (const kj::Exception& e) {
         say(std::string("cannot listen: ") + e.getDescription().cStr());
         return 1;
     }
     daemon.run();
     std::error_code ec;
-    std::filesystem::remove(socket, ec);
+    if (handed < 0)
+        std::filesystem::remove(socket, ec);
     return 0;
 }
 
@@ -246,6 +264,8 @@ int daemonMain(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const CommandLine cl = parseCommandLine(args);
     platform::RegistryStore store;
+    if (auto rc = remote::runCertCommand(args, store))
+        return *rc;
     switch (cl.action) {
         case CommandLine::Action::Register:
             return registerServer(store, selfPath(argv[0])) ? 0 : 1;

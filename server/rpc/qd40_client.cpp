@@ -6,6 +6,7 @@
 
 #include "platform/activation/activation.h"
 #include "server/qd40_ids.h"
+#include "server/remote_tls.h"
 #include "server/rpc/wire.h"
 
 namespace qd40::rpc {
@@ -85,9 +86,17 @@ void Qd40Client::setCallTimeout(std::chrono::milliseconds timeout) {
 std::unique_ptr<Qd40Client> Qd40Client::createOnSocket(int fd, Status* status) {
     auto impl = std::make_unique<Impl>();
     impl->loop = threadLoop();
+    impl->stream = impl->loop->io.lowLevelProvider->wrapSocketFd(
+        fd, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP);
+    return createOnStream(std::move(impl), {}, status);
+}
+
+// The object over the connected stream of `impl`; `remoteHost` names the
+// remote daemon whose refusal of the client's certificate shows in the first call.
+std::unique_ptr<Qd40Client> Qd40Client::createOnStream(std::unique_ptr<Impl> impl,
+                                                       const std::string& remoteHost,
+                                                       Status* status) {
     try {
-        impl->stream = impl->loop->io.lowLevelProvider->wrapSocketFd(
-            fd, kj::LowLevelAsyncIoProvider::TAKE_OWNERSHIP);
         impl->client = kj::heap<capnp::TwoPartyClient>(*impl->stream);
         impl->factory = impl->client->bootstrap().castAs<schema::Qd40Factory>();
         auto req = impl->factory.createInstanceRequest();
@@ -102,9 +111,11 @@ std::unique_ptr<Qd40Client> Qd40Client::createOnSocket(int fd, Status* status) {
         impl->object = response.getObject();
     } catch (const kj::Exception& e) {
         if (status)
-            *status = Status::failure(RPC_E_DISCONNECTED,
-                                      "The communication server did not create the object (" +
-                                          std::string(e.getDescription().cStr()) + ")");
+            *status = !remoteHost.empty()
+                          ? remote::firstCallFailure(remoteHost, e)
+                          : Status::failure(RPC_E_DISCONNECTED,
+                                            "The communication server did not create the object (" +
+                                                std::string(e.getDescription().cStr()) + ")");
         return nullptr;
     }
     if (status)
@@ -113,6 +124,17 @@ std::unique_ptr<Qd40Client> Qd40Client::createOnSocket(int fd, Status* status) {
 }
 
 std::unique_ptr<Qd40Client> Qd40Client::create(const std::string& host, Status* status) {
+    if (!host.empty()) {
+        // A remote daemon is reached over TLS only.
+        auto impl = std::make_unique<Impl>();
+        impl->loop = threadLoop();
+        if (Status st = remote::connectTls(impl->loop->io, host, impl->stream); !st) {
+            if (status)
+                *status = st;
+            return nullptr;
+        }
+        return createOnStream(std::move(impl), host, status);
+    }
     const activation::Connection c = host.empty() ? activation::connectLocal(server::kClsidQd40)
                                                   : activation::connectRemote(host);
     if (!c) {

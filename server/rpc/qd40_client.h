@@ -44,7 +44,8 @@ class Qd40Client {
 public:
     // Creates a Qd40 object: in the local daemon when `host` is empty
     // (activation starts it when nobody listens), else in the daemon of
-    // "HOST[:PORT]". Null on failure, with the reason in *status.
+    // "HOST[:PORT]" over TLS with this user's client certificate (a refused
+    // certificate gives E_ACCESSDENIED). Null on failure, with the reason in *status.
     static std::unique_ptr<Qd40Client> create(const std::string& host = {},
                                               Status* status = nullptr);
     // The same over an already connected socket (taken over), for tests and tools.
@@ -64,6 +65,9 @@ public:
 
 private:
     explicit Qd40Client(std::unique_ptr<Impl> impl);
+    static std::unique_ptr<Qd40Client> createOnStream(std::unique_ptr<Impl> impl,
+                                                      const std::string& remoteHost,
+                                                      Status* status);
     std::unique_ptr<Impl> impl_;
 };
 
