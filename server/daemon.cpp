@@ -279,6 +279,7 @@ int daemonMain(int argc, char** argv) {
             return 0;
         case CommandLine::Action::Help:
             std::fputs(kDaemonUsage, stdout);
+            std::fputs(remote::kCertUsage, stdout);
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         case CommandLine::Action::Invalid:
             say(cl.error);
