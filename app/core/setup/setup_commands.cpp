@@ -1,11 +1,29 @@
 #include "app/core/setup/setup_commands.h"
 
+#include <charconv>
+
 #include "app/core/app_strings.h"
 #include "app/core/doc_operations.h"
 #include "app/core/setup/setup_strings.h"
 #include "app/core/setup/setup_transfer.h"
 
 namespace qd40::app::setup {
+
+std::string addressByteText(uint8_t value, bool hex) {
+    if (!hex)
+        return std::to_string(value);
+    const char* digits = "0123456789ABCDEF";
+    return {digits[value >> 4], digits[value & 0xF]};
+}
+
+std::optional<uint8_t> parseAddressByte(std::string_view text, bool hex) {
+    unsigned v = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), v, hex ? 16 : 10);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > 255)
+        return std::nullopt;
+    return uint8_t(v);
+}
 
 SetupCommands::SetupCommands(ctl::Qd40Factory factory, settings::SettingsStore& machine,
                              AppPrompter& prompter, SetupPorts& ports, const ServiceCodes& codes)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/core/app_ports.h"
 #include "app/core/settings/settings_store.h"
@@ -28,6 +29,9 @@ inline constexpr uint16_t kSetupHalfDuplexPause = 10;
 inline constexpr uint8_t kSetupEofCharQty = 4;
 
 using MacAddress = std::array<uint8_t, 6>;
+// One byte of the address as the dialog shows it ("0A" or "10") and back.
+std::string addressByteText(uint8_t value, bool hex);
+std::optional<uint8_t> parseAddressByte(std::string_view text, bool hex);
 
 // An open SETUP connection: the server's object with the line open and the
 // module under remote control. close() (or the destructor) gives the control

@@ -113,6 +113,11 @@ constexpr strings::Entry kEntries[] = {
     {kResetConditions, "Reset E-mails Sending Conditions", nullptr},
     {kCmdEmailCounter, "E-mails &Counter...", nullptr},
     {kSecondsUnit, "s", nullptr},
+    {kInvalidAddress,
+     "\"%1\" is not an IP address: enter four numbers from 0 to 255 such as 192.168.1.40.",
+     nullptr},
+    {kByteOutOfRange,
+     "Each byte of the address is a number from 0 to 255 (00 to FF in hexadecimal).", nullptr},
 };
 }  // namespace
 

@@ -106,6 +106,8 @@ inline constexpr int kForceCounter = 9493;
 inline constexpr int kResetConditions = 9494;
 inline constexpr int kCmdEmailCounter = 9495;
 inline constexpr int kSecondsUnit = 9496;
+inline constexpr int kInvalidAddress = 9497;
+inline constexpr int kByteOutOfRange = 9498;
 }  // namespace stext
 
 const strings::StringTable& setupStrings();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/core/setup/setup_commands.h"
 #include "app/core/setup/setup_record.h"
 #include "common/le_bytes.h"
 
@@ -165,6 +166,21 @@ TEST(SetupRecord, ParsesScriptValuesWithinTheItemsBounds) {
         else
             EXPECT_EQ(r, SetupRecord{}) << "a refused value changes nothing";
     }
+}
+
+TEST(EthernetAddress, BytesInHexadecimalOrDecimal) {
+    EXPECT_EQ(addressByteText(0x0A, true), "0A");
+    EXPECT_EQ(addressByteText(0x0A, false), "10");
+    EXPECT_EQ(addressByteText(255, true), "FF");
+    struct Case {
+        const char* text;
+        bool hex;
+        std::optional<uint8_t> value;
+    };
+    for (const Case& c : {Case{"ff", true, 255}, Case{"FF", true, 255}, Case{"100", true, {}},
+                          Case{"255", false, 255}, Case{"256", false, {}}, Case{"1f", false, {}},
+                          Case{"", true, {}}, Case{"-1", false, {}}})
+        EXPECT_EQ(parseAddressByte(c.text, c.hex), c.value) << c.text << c.hex;
 }
 
 }  // namespace
