@@ -1,10 +1,17 @@
 #!/usr/bin/env python3
-"""Generates the Qd40 RPC schema, its server adapter and its client proxy
-from one method table, so the three always agree on names, order and types.
+"""Generates every copy of the Qd40 interface from one method table, so they
+always agree on names, order and types: the RPC schema, its server adapter and
+client proxy, the member declarations of the server's Qd40 object and of the
+proxy, and the control's link (its abstract members and the adapter that
+forwards them).
 
-Run from this folder: python3 gen_rpc.py  (rewrites qd40.capnp,
-qd40_methods_server.inc, qd40_methods_client.inc, qd40_methods_client.h.inc)
+python3 gen_rpc.py          rewrites the generated files
+python3 gen_rpc.py --check  rewrites nothing; lists the generated files that
+                            differ from the table's output and exits with 1
+--root DIR                  the repository's root (default: two folders up)
 """
+import os
+import sys
 
 # Argument kinds: ("in", type) or ("out", type); types: text i16 u16 i32 u32 u8
 # f64 var (a VARIANT). "varp" is an input VARIANT passed by pointer (a missing
@@ -126,6 +133,33 @@ IOVIX = [
     plain("SetSentEmailCount", "in:u8:byDevAddr", "in:u16:wSentEmailCount", E),
 ]
 
+# The members the configuration control uses through its link.
+LINK = {
+    "Version", "GetBinVersion", "PutAvailableComX", "PutBaudRateComX", "PutHalfDuplexComX",
+    "PutHalfDuplexPauseComX", "PutEofCharQtyComX", "OpenComm", "CloseComm", "GetDevId",
+    "Remote", "Local", "Run", "Stop", "Trig", "MemRun", "MemStop", "MemTrig", "MemStore",
+    "MemClear", "SetRel", "GetRel", "GetDevVersion", "RunWithOptMem", "GetDevFileVersion",
+    "SetLongFormatDefault", "SetSetupDefault", "ReInitEmailAlerter", "GetDate", "SetDate",
+    "ReadSetupName", "MemRemove", "GetFullCfg", "SetFullCfg", "GetChansRes", "SetChansRes",
+    "GetStatus", "GetCyStatus", "GetChansDelays", "GetMemsStatus", "GetMemsStatusMask",
+    "SetMemsStatusMask", "GetMemRecCount", "GetMemRecords", "ReadRegs", "SendRegs", "SendCmd",
+    "GetEvtCount", "GetEvts", "ClrEvts", "GetEmailCfg", "SetEmailCfg", "GetSentEmailCount",
+    "SetSentEmailCount",
+}
+
+# Notes written above a member's declaration.
+NOTES = {
+    "ReadInputRegisters": [
+        "vVarType: VT_I2 (the default), VT_UI2, VT_I4 or VT_UI4 give one value per",
+        "register; VT_R4 one float per two registers in the vRealType word order",
+        "(mbREAL_NORMAL: low word first). vRealType -1 stands for \"missing\".",
+    ],
+    "SendCmd": [
+        "pvAnswer (may be null) receives the answer block (command code, length",
+        "L, then L words) as bytes when bWithAnswer is set; pvQd40Cmd is unchanged.",
+    ],
+}
+
 def cap(s):
     return s[0].upper() + s[1:]
 
@@ -206,29 +240,53 @@ def server_inc():
             out.append("        });\n}\n")
     return "".join(out)
 
-def client_decl():
-    out = [CPP_HEADER]
+def cpp_params(args):
+    params = []
+    for d, t, n in args:
+        if d == "in":
+            if t == "text":
+                params.append("const std::string& " + n)
+            elif t == "var":
+                params.append("const Variant& " + n)
+            elif t == "varp":
+                params.append("const Variant* " + n)
+            else:
+                params.append("%s %s" % (CPP[t], n))
+        else:
+            params.append("%s* %s" % (CPP[t], n))
+    return params
+
+def members(only=None):
+    """(interface title, core name, args) of each member with its own C++
+    method: the numbered properties are reached through the indexed methods."""
     for title, table in (("IUser", IUSER), ("IOvix", IOVIX)):
-        out.append("// ---- %s\n" % title)
         for mname, args, target in table:
             core, index = target
-            if index is not None:
-                continue  # numbered properties: use the indexed methods below
-            params = []
-            for d, t, n in args:
-                if d == "in":
-                    if t == "text":
-                        params.append("const std::string& " + n)
-                    elif t == "var":
-                        params.append("const Variant& " + n)
-                    elif t == "varp":
-                        params.append("const Variant* " + n)
-                    else:
-                        params.append("%s %s" % (CPP[t], n))
-                else:
-                    params.append("%s* %s" % (CPP[t], n))
-            out.append("HRESULT %s(%s);\n" % (core, ", ".join(params)))
+            if index is None and (only is None or core in only):
+                yield title, core, args
+
+def declarations(only, form):
+    out = [CPP_HEADER]
+    title_seen = None
+    for title, core, args in members(only):
+        if title != title_seen:
+            out.append("// ---- %s\n" % title)
+            title_seen = title
+        for line in NOTES.get(core, []):
+            out.append("// %s\n" % line)
+        out.append(form(core, args))
     return "".join(out)
+
+def plain_decl():
+    # The members of the server's Qd40 object and of the client proxy.
+    return declarations(None, lambda core, args: "HRESULT %s(%s);\n" % (core, ", ".join(cpp_params(args))))
+
+def link_decl():
+    return declarations(LINK, lambda core, args: "virtual HRESULT %s(%s) = 0;\n" % (core, ", ".join(cpp_params(args))))
+
+def link_forward():
+    return declarations(LINK, lambda core, args: "HRESULT %s(%s) override {\n    return impl_->%s(%s);\n}\n" % (
+        core, ", ".join(cpp_params(args)), core, ", ".join(n for _, _, n in args)))
 
 def client_impl():
     out = [CPP_HEADER]
@@ -237,20 +295,7 @@ def client_impl():
             core, index = target
             if index is not None:
                 continue
-            params = []
-            for d, t, n in args:
-                if d == "in":
-                    if t == "text":
-                        params.append("const std::string& " + n)
-                    elif t == "var":
-                        params.append("const Variant& " + n)
-                    elif t == "varp":
-                        params.append("const Variant* " + n)
-                    else:
-                        params.append("%s %s" % (CPP[t], n))
-                else:
-                    params.append("%s* %s" % (CPP[t], n))
-            out.append("HRESULT Qd40Client::%s(%s) {\n" % (core, ", ".join(params)))
+            out.append("HRESULT Qd40Client::%s(%s) {\n" % (core, ", ".join(cpp_params(args))))
             out.append("    auto req = impl_->object.%sRequest();\n" % mname)
             for d, t, n in args:
                 if d != "in":
@@ -274,8 +319,49 @@ def client_impl():
             out.append("    return call(*impl_, req, %s);\n}\n" % lam)
     return "".join(out)
 
+# Generated files, from the repository's root.
+OUTPUTS = {
+    "server/rpc/qd40.capnp": schema,
+    "server/rpc/qd40_methods_server.inc": server_inc,
+    "server/rpc/qd40_methods_client.inc": client_impl,
+    "server/qd40_methods.inc": plain_decl,
+    "server/rpc/qd40_methods_client.h.inc": plain_decl,
+    "control/ctl/qd40_link_methods.inc": link_decl,
+    "control/ctl/qd40_link_forward.inc": link_forward,
+}
+
+def main(argv):
+    root = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+    args = argv[1:]
+    check = False
+    while args:
+        if args[0] == "--check":
+            check = True
+            args = args[1:]
+        elif args[0] == "--root" and len(args) > 1:
+            root = args[1]
+            args = args[2:]
+        else:
+            sys.stderr.write("usage: gen_rpc.py [--check] [--root DIR]\n")
+            return 2
+    differ = []
+    for rel, make in OUTPUTS.items():
+        path = os.path.join(root, rel)
+        text = make()
+        if check:
+            try:
+                with open(path, encoding="utf-8") as f:
+                    current = f.read()
+            except OSError:
+                current = None
+            if current != text:
+                differ.append(rel)
+        else:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+    for rel in differ:
+        sys.stderr.write("%s differs from gen_rpc.py's table: run server/rpc/gen_rpc.py\n" % rel)
+    return 1 if differ else 0
+
 if __name__ == "__main__":
-    open("qd40.capnp", "w").write(schema())
-    open("qd40_methods_server.inc", "w").write(server_inc())
-    open("qd40_methods_client.h.inc", "w").write(client_decl())
-    open("qd40_methods_client.inc", "w").write(client_impl())
+    sys.exit(main(sys.argv))
