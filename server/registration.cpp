@@ -32,7 +32,8 @@ const char* const kDaemonUsage =
     "       ovixqd40svr -RegServer | -UnregServer       register or remove the Qd40 class\n"
     "       ovixqd40svr -Port N=PATH                    COM N (1 to 8) stands for device PATH\n"
     "  -Lock            never end by itself (otherwise it ends 5 s after its last client)\n"
-    "  -Listen ADDR[:PORT]  also serve remote clients over TCP (default port 47040)\n";
+    "  -Listen ADDR[:PORT]  also serve remote clients over TLS (default port 47040), and\n"
+    "                   stay until stopped\n";
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
