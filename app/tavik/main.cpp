@@ -22,6 +22,7 @@
 #include "app/ui/qt_prompter.h"
 #include "app/ui/records_commands.h"
 #include "app/ui/security/security_commands.h"
+#include "app/ui/setup/setup_frame_commands.h"
 #include "control/ctl/daemon_factory.h"
 #include "tavik_version.h"
 
@@ -120,6 +121,9 @@ int main(int argc, char** argv) {
     ui::LiveFrameCommands liveCommands(frame, tavik, prompter, clock,
                                        platform::Locale::fromEnvironment());
     liveCommands.addMenus();
+    // The module SETUP commands and the e-mail counter of a module.
+    ui::SetupFrameCommands setupCommands(frame, tavik, prompter, ctl::daemonFactory());
+    setupCommands.addMenus();
     opcServices = std::make_unique<app::opc::OpcServices>(opc, prompter, tavik);
     ui::OpcFrameCommands opcCommands(frame, tavik, *opcServices, controlFactory);
     opcCommands.addMenu();
