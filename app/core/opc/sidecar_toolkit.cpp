@@ -95,12 +95,26 @@ std::string envOr(const char* name, const std::string& fallback) {
     return v && *v ? std::string(v) : fallback;
 }
 
+// The publication process's script: the one installed with the programs
+// (<prefix>/share/qd40-suite/opc_sidecar), else the one of the source tree.
+std::string defaultSidecarScript() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const auto installed =
+            exe.parent_path().parent_path() / "share/qd40-suite/opc_sidecar/server.js";
+        if (std::filesystem::exists(installed, ec))
+            return installed.string();
+    }
+    return std::string(QD40_OPC_SIDECAR_DIR) + "/server.js";
+}
+
 }  // namespace
 
 SidecarOptions sidecarOptionsFromSettings(const platform::RegistryStore& registry) {
     SidecarOptions o;
     o.node = envOr("OVIX_NODE", "node");
-    o.script = envOr("OVIX_OPC_SIDECAR", std::string(QD40_OPC_SIDECAR_DIR) + "/server.js");
+    o.script = envOr("OVIX_OPC_SIDECAR", defaultSidecarScript());
     const settings::CLocalMachineReg machine(registry);
     o.port = machine.readInt("OPC Server", "Port", 4840);
     o.remoteAccess = machine.readInt("OPC Server", "RemoteAccess", 0) != 0;
