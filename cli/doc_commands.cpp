@@ -1,4 +1,5 @@
 #include "cli/doc_commands.h"
+#include "cli/program_commands.h"
 
 #include <algorithm>
 #include <charconv>
@@ -559,7 +560,7 @@ int runDocCommand(const std::vector<std::string>& args, std::ostream& out, std::
                       std::any_of(words.begin(), words.end(),
                                   [](const std::string& w) { return w == "--help" || w == "-h"; });
     if (help) {
-        out << kDocHelp;
+        out << kDocHelp << kProgramDocHelp;
     } else {
         const std::string sub = words[0];
         DocArgs rest(std::vector<std::string>(words.begin() + 1, words.end()));
@@ -576,6 +577,9 @@ int runDocCommand(const std::vector<std::string>& args, std::ostream& out, std::
             st = cmdExport(ctx, rest);
         else if (sub == "transmit" || sub == "run" || sub == "stop")
             st = cmdModules(ctx, rest, sub);
+        else if (isProgramDocCommand(sub))
+            st = runProgramDocCommand(sub, std::vector<std::string>(words.begin() + 1, words.end()),
+                                      out, context);
         else
             st = usage("unknown doc command '" + sub + "'");
     }

@@ -96,6 +96,8 @@ CAllQd40CfgX CAllQd40CfgX::read(std::span<const uint8_t> bytes) {
     archive::Reader r(bytes);
     CAllQd40CfgX all;
     all.header = r.readString();
+    if (all.header.find(CAllQd40CfgX::kMarker) == std::string::npos)
+        throw archive::ArchiveError("the header is not the one of a program export");
     const std::string version = all.version();
     // Each object holds at least its tag and its fixed fields.
     const uint32_t n = r.readCount(2 + cfg::kFullCfgSize);
