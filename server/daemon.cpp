@@ -19,127 +19,23 @@
 #include "platform/registry.h"
 #include "platform/runtime_dir.h"
 #include "platform/strings.h"
+#include "server/daemon_service.h"
 #include "server/port_settings.h"
 #include "server/qd40.h"
 #include "server/registration.h"
 #include "server/remote_tls.h"
-#include "server/socket_activation.h"
 #include "server/rpc/rpc_server.h"
+#include "server/socket_activation.h"
 #include "server/transport/modbus_transport.h"
 
 namespace qd40::server {
 
 namespace {
 
-constexpr auto kIdleDelay = 5 * kj::SECONDS;
-constexpr auto kIdleCheck = 100 * kj::MILLISECONDS;
-constexpr auto kAcceptRetry = 200 * kj::MILLISECONDS;
-
 void say(const std::string& text) {
     std::fprintf(stderr, "ovixqd40svr: %s\n", text.c_str());
     std::fflush(stderr);
 }
-
-// One client connection with its own RPC system and factory. A connected
-// client keeps the daemon alive, even before it asks for its first object:
-// the lock is taken first and given back last, once the connection's objects
-// are gone.
-struct ClientConnection {
-    ClientConnection(kj::Own<kj::AsyncIoStream>&& s, Qd40Context& context, rpc::CallThreads& calls)
-        : alive(context.life),
-          stream(kj::mv(s)),
-          network(*stream, capnp::rpc::twoparty::Side::SERVER),
-          rpc(capnp::makeRpcServer(network, rpc::makeFactory(context, &calls))) {}
-    ServerLife::Hold alive;
-    kj::Own<kj::AsyncIoStream> stream;
-    capnp::TwoPartyVatNetwork network;
-    capnp::RpcSystem<capnp::rpc::twoparty::VatId> rpc;
-};
-
-class Daemon : private kj::TaskSet::ErrorHandler {
-public:
-    Daemon(kj::AsyncIoContext& io, Qd40Context& context, ServerLife& life, rpc::CallThreads& calls)
-        : io_(io), context_(context), life_(life), calls_(calls), tasks_(*this) {}
-
-    void listen(kj::Own<kj::ConnectionReceiver> receiver) {
-        auto& r = *receiver;
-        tasks_.add(acceptLoop(r).attach(kj::mv(receiver)));
-    }
-
-    // The idle shutdown: the daemon ends once the count has stayed at zero,
-    // with no lock taken in between, for the idle delay. The count changes on
-    // the objects' call threads, so it is watched rather than signalled.
-    kj::Promise<void> watchIdle(kj::TimePoint zeroSince, uint64_t locks) {
-        return io_.provider->getTimer().afterDelay(kIdleCheck).then([this, zeroSince, locks] {
-            const auto now = io_.provider->getTimer().now();
-            const uint64_t taken = life_.locksTaken();
-            if (life_.count() != 0 || taken != locks)
-                return watchIdle(now, taken);
-            if (now - zeroSince >= kIdleDelay && quit_) {
-                quit_->fulfill();
-                return kj::Promise<void>(kj::READY_NOW);
-            }
-            return watchIdle(zeroSince, locks);
-        });
-    }
-
-    void run() {
-        auto paf = kj::newPromiseAndFulfiller<void>();
-        quit_ = kj::mv(paf.fulfiller);
-        auto& port = io_.unixEventPort;
-        auto stop = paf.promise.exclusiveJoin(port.onSignal(SIGTERM).ignoreResult())
-                        .exclusiveJoin(port.onSignal(SIGINT).ignoreResult());
-        idle_ =
-            watchIdle(io_.provider->getTimer().now(), life_.locksTaken()).eagerlyEvaluate(nullptr);
-        stop.wait(io_.waitScope);
-        quit_ = nullptr;
-        idle_ = nullptr;
-    }
-
-private:
-    kj::Promise<void> acceptLoop(kj::ConnectionReceiver& receiver) {
-        // accept() can throw before it returns a promise: evalNow turns that
-        // into a failed promise too.
-        return kj::evalNow([&receiver] { return receiver.accept(); })
-            .then(
-                [this, &receiver](kj::Own<kj::AsyncIoStream>&& stream) {
-                    acceptFailing_ = false;
-                    connections_.emplace_back(kj::mv(stream), context_, calls_);
-                    auto it = std::prev(connections_.end());
-                    // A client that goes away, however it ends, releases its objects
-                    // and locks with its connection.
-                    tasks_.add(
-                        it->network.onDisconnect().then([this, it] { connections_.erase(it); }));
-                    return acceptLoop(receiver);
-                },
-                [this, &receiver](kj::Exception&& e) {
-                    // Out of descriptors or memory for a moment: keep serving the
-                    // clients already in and accept again shortly, rather than stop
-                    // taking new clients for the rest of the daemon's life.
-                    if (!acceptFailing_)
-                        say(std::string("cannot accept a client, trying again: ") +
-                            e.getDescription().cStr());
-                    acceptFailing_ = true;
-                    return io_.provider->getTimer()
-                        .afterDelay(kAcceptRetry)
-                        .then([this, &receiver] { return acceptLoop(receiver); });
-                });
-    }
-
-    void taskFailed(kj::Exception&& exception) override {
-        say(std::string("connection error: ") + exception.getDescription().cStr());
-    }
-
-    kj::AsyncIoContext& io_;
-    Qd40Context& context_;
-    ServerLife& life_;
-    rpc::CallThreads& calls_;
-    std::list<ClientConnection> connections_;
-    kj::TaskSet tasks_;
-    kj::Promise<void> idle_ = nullptr;
-    kj::Own<kj::PromiseFulfiller<void>> quit_;
-    bool acceptFailing_ = false;
-};
 
 std::string selfPath(const char* argv0) {
     std::error_code ec;
@@ -205,7 +101,7 @@ int runDaemon(const DaemonOptions& options) {
     // Declared before the daemon: the threads outlive its connections, finish
     // the calls and releases under way, and are joined before the lines close.
     rpc::CallThreads calls;
-    Daemon daemon(io, context, life, calls);
+    Daemon daemon(io.provider->getTimer(), context, life, calls);
     // The "Lock" switch: a hold for the whole life of the process.
     std::optional<ServerLife::Hold> lockSwitch;
     // A daemon that serves remote clients is a service: it stays until told to stop.
@@ -253,7 +149,12 @@ int runDaemon(const DaemonOptions& options) {
         say(std::string("cannot listen: ") + e.getDescription().cStr());
         return 1;
     }
-    daemon.run();
+    // Until idle for the delay, or told to stop.
+    auto& signals = io.unixEventPort;
+    daemon.idle()
+        .exclusiveJoin(signals.onSignal(SIGTERM).ignoreResult())
+        .exclusiveJoin(signals.onSignal(SIGINT).ignoreResult())
+        .wait(io.waitScope);
     std::error_code ec;
     if (handed < 0)
         std::filesystem::remove(socket, ec);
