@@ -118,13 +118,30 @@ bool CUserRights::save() {
         ok = store_.writeString(section, "GroupName", ScrambleText(groups_[g].name)) && ok;
         ok = store_.writeInt(section, "Rights", static_cast<int>(groups_[g].rights)) && ok;
     }
+    // Passwords kept in plain text by an older version are hashed first, on
+    // copies, behind the busy indicator: a user with a long history takes a
+    // while.
+    const auto plain = [](const std::string& stored) {
+        return !stored.empty() && !PasswordHasher::isHash(stored);
+    };
+    const bool anyPlain = std::any_of(users_.begin(), users_.end(), [&](const CUser& u) {
+        return plain(u.password) || std::any_of(u.history.begin(), u.history.end(), plain);
+    });
+    if (anyPlain) {
+        std::vector<CUser> upgraded = users_;
+        busy([&] {
+            for (CUser& u : upgraded)
+                u.upgradeStoredPasswords(hasher_);
+        });
+        for (size_t i = 0; i < users_.size(); ++i) {
+            users_[i].password = upgraded[i].password;
+            users_[i].history = upgraded[i].history;
+        }
+    }
     const int count = static_cast<int>(users_.size());
     ok = store_.writeInt(kUsers, "Qty", count) && ok;
-    for (int n = 1; n <= count; ++n) {
-        CUser& user = users_[n - 1];
-        user.upgradeStoredPasswords(hasher_);
-        ok = store_.writeString(kUsers, userEntry(n), ScrambleText(user.toRecord())) && ok;
-    }
+    for (int n = 1; n <= count; ++n)
+        ok = store_.writeString(kUsers, userEntry(n), ScrambleText(users_[n - 1].toRecord())) && ok;
     // Records beyond the count would keep deleted users' passwords.
     for (int n = count + 1; store_.deleteEntry(kUsers, userEntry(n)); ++n) {
     }

@@ -53,6 +53,7 @@ public:
     std::vector<Shown> notified;         // non-modal messages
     std::vector<std::string> prefilled;  // current password given to each change dialog
     std::vector<int> connectionTitles;
+    int busyWork = 0;  // slow work handed to runBusy
 
     Answer message(int textId, const std::vector<std::string>& args, Buttons buttons,
                    Icon) override {
@@ -93,6 +94,11 @@ public:
         auto l = lines.front();
         lines.pop_front();
         return l;
+    }
+
+    void runBusy(const std::function<void()>& work) override {
+        ++busyWork;
+        work();
     }
 
     std::vector<int> shownIds() const {

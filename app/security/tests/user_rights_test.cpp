@@ -97,7 +97,11 @@ TEST_F(UserRightsTest, AnOldRecordWithPlainPasswordsLoadsConnectsAndIsSavedHashe
                       ScrambleText("Old User,OLDU,plainpw,010000,2026,12,31,prev1,prev2"));
     rights->load();
     ASSERT_TRUE(connect("oldu", "plainpw"));
+    const int busyBefore = prompter.busyWork;
     ASSERT_TRUE(rights->save());
+    EXPECT_EQ(prompter.busyWork, busyBefore + 1) << "the hashing behind the busy indicator";
+    ASSERT_TRUE(rights->save());
+    EXPECT_EQ(prompter.busyWork, busyBefore + 1) << "nothing left to hash";
 
     const std::string record = ScrambleText(store.readString("Users", "User1", ""));
     EXPECT_EQ(record.find("plainpw"), std::string::npos) << record;
