@@ -1107,6 +1107,18 @@ void PropertyFrame::addPage(PageWidget* page, const QString& caption) {
     connect(page, &PageWidget::edited, this, &PropertyFrame::updateApply);
 }
 
+void PropertyFrame::addPages(const std::vector<PageWidget*>& pages, const QString& caption) {
+    auto* container = new QWidget;
+    auto* layout = new QVBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (PageWidget* page : pages) {
+        pages_.push_back(page);
+        layout->addWidget(page);
+        connect(page, &PageWidget::edited, this, &PropertyFrame::updateApply);
+    }
+    tabs_->addTab(container, caption);
+}
+
 bool PropertyFrame::activate() {
     for (PageWidget* p : pages_) {
         if (failed(p->model().activate()))
@@ -1133,7 +1145,7 @@ bool PropertyFrame::applyAll() {
 }
 
 void PropertyFrame::accept() {
-    if (applyAll())
+    if (!applyOnOk_ || applyAll())
         QDialog::accept();
 }
 

@@ -279,6 +279,11 @@ public:
     PropertyFrame(const QString& title, bool withApply, QWidget* parent = nullptr);
     // Adds a page under its caption; the frame does not own the model.
     void addPage(PageWidget* page, const QString& caption);
+    // Several pages under one caption, one above the other.
+    void addPages(const std::vector<PageWidget*>& pages, const QString& caption);
+    // Whether OK applies the changed pages (a sheet whose owner applies them
+    // itself turns it off).
+    void setApplyOnOk(bool on) { applyOnOk_ = on; }
     // Activates every page on its controls; false when one cannot read them.
     bool activate();
     bool applyAll();
@@ -293,6 +298,7 @@ private:
     QTabWidget* tabs_;
     QPushButton* apply_;
     std::vector<PageWidget*> pages_;
+    bool applyOnOk_ = true;
     BoxPrompter prompter_{this};
 };
 
