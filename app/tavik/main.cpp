@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
     };
     const app::CTavikDoc::ControlFactory controlFactory = frameConfig.controlFactory;
     ui::MainFrame frame(tavik, prompter, std::move(frameConfig));
+    // The users manager locks the main window while switching is not allowed.
+    tavik.userRights().setApplicationLock(&frame);
     // The records commands; recovery copies of documents never saved go to the data folder.
     ui::RecordsFrameCommands recordsCommands(frame, tavik, prompter,
                                              platform::Locale::fromEnvironment(),
@@ -145,5 +147,6 @@ int main(int argc, char** argv) {
             code = qapp.exec();
     }
     opcServices.reset();
+    tavik.userRights().setApplicationLock(nullptr);  // the window goes first
     return code;
 }

@@ -6,6 +6,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMoveEvent>
+#include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
@@ -49,6 +52,7 @@ MainFrame::MainFrame(app::CTavikApp& app, app::AppPrompter& prompter, FrameConfi
     updateRecentFiles();
     updateCommands();
     updateTitle();
+    statusBar()->setObjectName("statusBar");
     resize(1024, 720);
 }
 
@@ -386,6 +390,92 @@ void MainFrame::dropEvent(QDropEvent* event) {
             openDocument(url.toLocalFile().toStdString());
     }
     event->acceptProposedAction();
+}
+
+// ---- application lock ----------------------------------------------------------------
+
+bool MainFrame::apply(bool locked) {
+    const bool visible = isVisible();
+    locked_ = locked;
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, locked);
+    // Without the minimise and maximise buttons while locked.
+    flags.setFlag(Qt::CustomizeWindowHint, locked);
+    flags.setFlag(Qt::WindowTitleHint, true);
+    flags.setFlag(Qt::WindowSystemMenuHint, true);
+    flags.setFlag(Qt::WindowMinMaxButtonsHint, !locked);
+    flags.setFlag(Qt::WindowCloseButtonHint, true);
+    if (flags != windowFlags())
+        setWindowFlags(flags);
+    if (locked) {
+        showFullScreen();
+        // The window covers its screen: its place is the screen's corner.
+        lockedPos_ = screen() ? screen()->geometry().topLeft() : pos();
+    } else if (visible) {
+        showMaximized();
+    }
+    return !locked;
+}
+
+bool MainFrame::event(QEvent* e) {
+    switch (e->type()) {
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseMove:
+            if (locked_) {
+                e->accept();
+                return true;
+            }
+            break;
+        case QEvent::NonClientAreaMouseButtonDblClick:
+            // A double click on the caption maximises or restores the window.
+            e->accept();
+            if (!locked_) {
+                if (isMaximized())
+                    showNormal();
+                else
+                    showMaximized();
+            }
+            return true;
+        default:
+            break;
+    }
+    return QMainWindow::event(e);
+}
+
+void MainFrame::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange)
+        return;
+    if (locked_ && !(windowState() & Qt::WindowFullScreen)) {
+        // Minimised, maximised or restored from outside: back to full screen.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (locked_)
+                    showFullScreen();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    const bool minimised = windowState() & Qt::WindowMinimized;
+    if (minimised != wasMinimised_)
+        app_.audit(minimised ? security::AuditEvent::APPWND_MINIMIZE
+                             : security::AuditEvent::APPWND_RESTORE,
+                   {});
+    wasMinimised_ = minimised;
+}
+
+void MainFrame::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    if (locked_ && pos() != lockedPos_)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (locked_)
+                    move(lockedPos_);
+            },
+            Qt::QueuedConnection);
 }
 
 // ---- closing -----------------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "app/core/tavik_app.h"
 #include "app/core/views/commands.h"
+#include "app/security/prompter.h"
 #include "app/ui/document_handle.h"
 #include "app/ui/explorer_window.h"
 #include "app/ui/program_window.h"
@@ -42,7 +43,7 @@ struct FrameConfig {
     std::function<bool(const app::CTavikDoc&)> mayCloseServedWindow;
 };
 
-class MainFrame : public QMainWindow, public app::AppFrame {
+class MainFrame : public QMainWindow, public app::AppFrame, public security::ApplicationLock {
     Q_OBJECT
 public:
     // The prompter is the application's; a QtPrompter shows its dialogs over
@@ -71,6 +72,14 @@ public:
     // A new records explorer on doc, active.
     ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
 
+    // ---- ApplicationLock
+    // Locked: full screen and on top; size, move, minimise, maximise and
+    // restore are refused, and so are clicks on the caption. The desktop
+    // decides which application has the keyboard, so switching to another
+    // one cannot be blocked: false while locked.
+    bool apply(bool locked) override;
+    bool isLocked() const { return locked_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Documents dropped on the window open as File Open would.
@@ -78,6 +87,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
     // Keeps tiled windows tiled while the area changes size.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The caption's clicks (the window manager's or a test's) and the window
+    // state changes, refused while locked.
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void createActions();
@@ -151,6 +165,9 @@ private:
     DocumentHandle* closing_ = nullptr;  // the document whose windows are being closed
     int untitled_ = 0;
     bool tiled_ = false;
+    bool locked_ = false;
+    bool wasMinimised_ = false;
+    QPoint lockedPos_;
 };
 
 }  // namespace qd40::ui
