@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/config/cfg_layout.h"
+#include "common/module_commands.h"
 
 namespace qd40::sim {
 
@@ -168,9 +169,44 @@ private:
     uint16_t checkRemote(int port) const;
     uint16_t checkRelayWrite(int port, int relay) const;
 
-    // Mailbox.
+    // Mailbox: each command found by its code in a table (module_mailbox.cpp)
+    // that gives its parameter count, whether it needs remote control, and
+    // its handler.
+    struct MailboxCall {
+        module::Cmd code;
+        int port;
+        bool block;      // written as a block with function 16
+        uint16_t count;  // the parameter count the block carries
+        // The count is checked only for blocks written with function 16.
+        bool countIs(int expected) const { return !block || count == expected; }
+    };
+    struct CommandSpec;
+    static const CommandSpec* commandSpec(uint16_t code);
     uint16_t execute(int port, bool blockWrite);
     void setAnswer(std::vector<uint16_t> words) { answer_ = std::move(words); }
+    uint16_t param(int i) const;
+    bool confirmed(int i) const;  // two confirmation words from parameter i
+    uint16_t blockArg(int& block) const;
+    uint16_t cmdStop(const MailboxCall& c);
+    uint16_t cmdRun(const MailboxCall& c);
+    uint16_t cmdTrig(const MailboxCall& c);
+    uint16_t cmdRemote(const MailboxCall& c);
+    uint16_t cmdLocal(const MailboxCall& c);
+    uint16_t cmdMemory(const MailboxCall& c);
+    uint16_t cmdReadRecords(const MailboxCall& c);
+    uint16_t cmdBoardInit(const MailboxCall& c);
+    uint16_t cmdEventCount(const MailboxCall& c);
+    uint16_t cmdReadEvents(const MailboxCall& c);
+    uint16_t cmdClearEvents(const MailboxCall& c);
+    uint16_t cmdReadSetupItem(const MailboxCall& c);
+    uint16_t cmdWriteSetupItem(const MailboxCall& c);
+    uint16_t cmdStoreSetup(const MailboxCall& c);
+    uint16_t cmdWriteEmailText(const MailboxCall& c);
+    uint16_t cmdReadEmailText(const MailboxCall& c);
+    uint16_t cmdRunWithOption(const MailboxCall& c);
+    uint16_t cmdSetupDefaults(const MailboxCall& c);
+    uint16_t cmdReInitEmail(const MailboxCall& c);
+    uint16_t cmdRemoveRecords(const MailboxCall& c);
 
     // Commands.
     uint16_t startRun(int option);  // -1 plain RUN
