@@ -77,8 +77,7 @@ std::unique_ptr<QTextDocument> programDocument(const app::program::ProgramReport
         cursor.insertText(QString::fromStdString(section.title), heading);
         for (const std::string& l : section.lines) {
             cursor.insertBlock(block);
-            // The printed texts are ANSI, as the module keeps them.
-            cursor.insertText(QString::fromLatin1(l.data(), qsizetype(l.size())), line);
+            cursor.insertText(QString::fromStdString(l), line);
         }
     }
     return doc;

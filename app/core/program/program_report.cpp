@@ -3,6 +3,7 @@
 #include "app/core/program/program_export.h"
 #include "app/core/program/program_strings.h"
 #include "app/core/views/channel_list.h"
+#include "common/ansi_text.h"
 #include "common/config/code_tables.h"
 #include "control/rules/min_periods.h"
 
@@ -159,11 +160,12 @@ std::optional<ProgramReport> programReport(CTavikItem& item, const std::string& 
     ReportSection mail{programText(kPrintEmail), {}};
     const cfg::ConstEmailCfg e(x->email);
     for (int i = 1; i <= 3; ++i)
-        mail.lines.push_back(std::string(cfg::recipientLabel(i)) + " " + e.recipient(i));
+        mail.lines.push_back(std::string(cfg::recipientLabel(i)) + " " +
+                             text::ansiToUtf8(e.recipient(i)));
     for (int bit = 0; bit < 3; ++bit)
         mail.lines.push_back(std::string(cfg::emailConditionText(bit)) + ": " +
                              onOff(bit == 2 ? e.onMemoryEvent() : e.onGlobalAlarm(bit + 1)));
-    mail.lines.push_back("Message: " + e.message());
+    mail.lines.push_back("Message: " + text::ansiToUtf8(e.message()));
     r.sections.push_back(std::move(mail));
     return r;
 }

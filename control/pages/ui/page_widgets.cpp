@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "common/ansi_text.h"
 #include "common/config/code_tables.h"
 #include "control/pages/page_strings.h"
 #include "control/rules/value_rules.h"
@@ -36,12 +37,12 @@ QString pt(int id) {
 QString code(std::string_view english) {
     return qs(translated(english));
 }
-// The ANSI bytes of a control text as shown (degree sign and the like).
+// The 8-bit texts of the configuration blobs (degree sign and the like).
 QString ansi(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return QString::fromStdString(text::ansiToUtf8(s));
 }
 std::string toAnsi(const QString& s) {
-    return s.toLatin1().toStdString();
+    return text::utf8ToAnsi(s.toStdString());
 }
 
 QRadioButton* addRadio(QButtonGroup* group, QLayout* layout, const QString& text, int id) {
@@ -68,7 +69,7 @@ void check(QButtonGroup* group, int id) {
 
 QLineEdit* numberEdit(int chars) {
     auto* e = new QLineEdit;
-    e->setMaximumWidth(e->fontMetrics().averageCharWidth() * (chars + 3));
+    e->setFixedWidth(e->fontMetrics().averageCharWidth() * (chars + 3));
     return e;
 }
 }  // namespace
