@@ -93,6 +93,14 @@ bool takeScreenshots(ui::MainFrame& frame, const std::string& caption,
     frame.tileWindows();
     QApplication::processEvents();
     bool ok = save(frame, folder / "main.png");
+    // Locked: over the whole screen, without minimise and maximise buttons.
+    frame.apply(true);
+    QApplication::processEvents();
+    ok = save(frame, folder / "main-locked.png") && ok;
+    frame.apply(false);
+    frame.showNormal();
+    frame.resize(1280, 800);
+    QApplication::processEvents();
 
     auto box = ui::makeMessageBox(&frame, caption, appText(text::kTransmitOneAsk),
                                   Buttons::YesNoCancel, Icon::Question);

@@ -1,0 +1,155 @@
+// tavik_setup_shots DOCUMENT FOLDER: pictures of the module SETUP sheet and
+// of the dialogs of the SETUP commands (offscreen, for tools/screenshots).
+// The SETUP shown is read from the document's first module; the e-mail
+// counter dialog shows that module's counter. Each picture goes to
+// FOLDER/setup-<name>.png under a caption bar with the window's title.
+#include <cstdio>
+#include <filesystem>
+
+#include <QApplication>
+#include <QPainter>
+#include <QTabWidget>
+
+#include "app/core/doc_operations.h"
+#include "app/core/setup/setup_strings.h"
+#include "app/core/setup/setup_transfer.h"
+#include "app/core/tavik_doc.h"
+#include "app/ui/comm_dialog.h"
+#include "app/ui/qt_prompter.h"
+#include "app/ui/setup/setup_dialogs.h"
+#include "app/ui/setup/setup_sheet.h"
+#include "control/ctl/daemon_factory.h"
+
+namespace {
+
+using namespace qd40;
+using namespace qd40::app::setup;
+
+class Pictures {
+public:
+    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    void take(QWidget& widget, const std::string& name) {
+        widget.show();
+        QApplication::processEvents();
+        const QPixmap content = widget.grab();
+        const int bar = widget.fontMetrics().height() + 10;
+        QImage image(content.width() + 2, content.height() + bar + 1, QImage::Format_RGB32);
+        {
+            QPainter p(&image);
+            const QPalette& pal = widget.palette();
+            p.fillRect(image.rect(), pal.color(QPalette::Dark));
+            p.fillRect(QRect(1, 1, content.width(), bar - 1), pal.color(QPalette::Highlight));
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.setFont(widget.font());
+            p.drawText(QRect(8, 1, content.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
+                       widget.windowTitle());
+            p.drawPixmap(1, bar, content);
+        }
+        const std::filesystem::path file = folder_ / ("setup-" + name + ".png");
+        if (image.save(QString::fromStdString(file.string()), "PNG")) {
+            std::printf("%s\n", file.c_str());
+        } else {
+            std::fprintf(stderr, "tavik_setup_shots: cannot write %s\n", file.c_str());
+            ok_ = false;
+        }
+        widget.hide();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    std::filesystem::path folder_;
+    bool ok_ = true;
+};
+
+// Every right, no audit trail: the pictures change nothing that is recorded.
+class PictureSession : public app::Session {
+public:
+    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
+    bool securityOffOrConnected() const override { return true; }
+    bool isOverwritingAllowed() const override { return false; }
+    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
+};
+
+// The module's SETUP over its network connection (reading needs no remote
+// control); the error when it could not be read.
+std::string readSetup(const ctl::CtlConnection& conn, SetupRecord& record) {
+    std::unique_ptr<ctl::Qd40Link> link;
+    if (Status st = ctl::daemonFactory()("", link); !st)
+        return st.error.description;
+    int32_t err = 0;
+    if (failed(link->OpenComm(conn.ipAddr, conn.port, &err)))
+        return link->lastError().description;
+    std::string version;
+    std::string why;
+    if (failed(link->GetDevVersion(conn.mbAddr, &version))) {
+        why = link->lastError().description;
+    } else {
+        SetupTransfer transfer(*link, conn.mbAddr, version);
+        if (failed(transfer.read(record, nullptr)))
+            why = transfer.lastError().description;
+    }
+    link->CloseComm(&err);
+    return why;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tavik_setup_shots DOCUMENT FOLDER\n");
+        return 2;
+    }
+    const platform::RegistryStore registry;
+    app::CTavikDoc doc([registry](ctl::CtlContainer* container) {
+        return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
+    });
+    if (const Status st = doc.load(argv[1]); !st || doc.items().empty()) {
+        std::fprintf(stderr, "tavik_setup_shots: %s\n",
+                     st ? "the document has no module" : st.error.description.c_str());
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(argv[2], ec);
+    Pictures pictures(argv[2]);
+    app::CTavikItem& item = *doc.items().front();
+
+    SetupRecord record;
+    if (const std::string why = readSetup(item.connection(), record); !why.empty()) {
+        std::fprintf(stderr, "tavik_setup_shots: cannot read the SETUP: %s\n", why.c_str());
+        return 1;
+    }
+    ui::SetupSheet sheet(record);
+    const char* pages[] = {"ports", "network", "modem", "email", "other"};
+    for (int i = 0; i < sheet.tabs()->count(); ++i) {
+        sheet.tabs()->setCurrentIndex(i);
+        pictures.take(sheet, std::string("page-") + pages[i]);
+    }
+
+    ctl::CtlConnection port;
+    port.serial = true;
+    port.port = 2;
+    port.ovixQd40SvrParams = false;
+    ui::CCommDialog comm(port, "Tavik", nullptr, app::views::CommForm::Setup);
+    pictures.take(comm, "comm-dialog");
+
+    ui::CMacAddrDialog mac({0x00, 0x50, 0xC2, 0x4E, 0x10, 0x2A});
+    pictures.take(mac, "ethernet-hex");
+    mac.setHex(false);
+    pictures.take(mac, "ethernet-dec");
+
+    ui::AccessCodeDialog code(
+        QString::fromStdString(setupText(stext::kAccessCodeTitle)),
+        QString::fromStdString(
+            setupMessage(stext::kAccessCodePrompt, {setupText(stext::kServiceManufacturing)})));
+    pictures.take(code, "access-code");
+
+    ui::QtPrompter prompter("Tavik");
+    PictureSession session;
+    app::DocOperations ops(doc, prompter, session);
+    EmailCounter counter(ops, item);
+    counter.update();
+    ui::CEmailCounterDialog emails(counter);
+    pictures.take(emails, "email-counter");
+    return pictures.ok() ? 0 : 1;
+}
