@@ -120,6 +120,13 @@ int main(int argc, char** argv) {
                                              platform::Locale::fromEnvironment(),
                                              standardFolder(QStandardPaths::AppDataLocation));
     recordsCommands.addMenus();
+    // The records tool bar, while an explorer is active.
+    for (const auto command :
+         {app::views::ExplorerCommand::Properties, app::views::ExplorerCommand::Erase,
+          app::views::ExplorerCommand::Copy, app::views::ExplorerCommand::Paste,
+          app::views::ExplorerCommand::Cut, app::views::ExplorerCommand::ExportSelected,
+          app::views::ExplorerCommand::Print})
+        frame.addRecordsTool(recordsCommands.action(command));
     ui::LiveFrameCommands liveCommands(frame, tavik, prompter, clock,
                                        platform::Locale::fromEnvironment());
     liveCommands.addMenus();

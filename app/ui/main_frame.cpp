@@ -46,6 +46,8 @@ MainFrame::MainFrame(app::CTavikApp& app, app::AppPrompter& prompter, FrameConfi
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
         updateCommands();
         updateTitle();
+        recordsTools_->setVisible(qobject_cast<ExplorerWindow*>(activeWindow()) &&
+                                  !recordsTools_->actions().isEmpty());
     });
     if (auto* qt = dynamic_cast<QtPrompter*>(&prompter_))
         qt->setParentWidget(this);
@@ -166,6 +168,12 @@ void MainFrame::createMenus() {
             tools->addSeparator();
         tools->addAction(a);
     }
+
+    recordsTools_ = addToolBar(t(vtext::kMenuRecords));
+    recordsTools_->setObjectName("recordsToolBar");
+    recordsTools_->setMovable(false);
+    recordsTools_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    recordsTools_->hide();
 
     // The states follow the selection; they are brought up to date whenever
     // a menu opens as well.
@@ -390,6 +398,10 @@ void MainFrame::dropEvent(QDropEvent* event) {
             openDocument(url.toLocalFile().toStdString());
     }
     event->acceptProposedAction();
+}
+
+void MainFrame::addRecordsTool(QAction* action) {
+    recordsTools_->addAction(action);
 }
 
 // ---- application lock ----------------------------------------------------------------

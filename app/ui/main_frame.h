@@ -25,6 +25,7 @@
 
 class QAction;
 class QMenu;
+class QToolBar;
 
 namespace qd40::ui {
 
@@ -79,6 +80,9 @@ public:
     // one cannot be blocked: false while locked.
     bool apply(bool locked) override;
     bool isLocked() const { return locked_; }
+    // The records tool bar, shown while a records explorer is the active window.
+    void addRecordsTool(QAction* action);
+    QToolBar* recordsToolBar() const { return recordsTools_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -166,6 +170,7 @@ private:
     int untitled_ = 0;
     bool tiled_ = false;
     bool locked_ = false;
+    QToolBar* recordsTools_ = nullptr;
     bool wasMinimised_ = false;
     QPoint lockedPos_;
 };
