@@ -288,6 +288,7 @@ DocumentHandle& MainFrame::addDocument(std::unique_ptr<app::CTavikDoc> doc) {
 
 ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
     auto* w = new ProgramWindow(doc, prompter_);
+    w->setEasyProgramming([this] { return app_.easyProgramming(); });
     connect(w, &ProgramWindow::selectionChanged, this, &MainFrame::updateCommands);
     // The module commands at the cursor, on the node under it.
     w->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -676,9 +677,8 @@ void MainFrame::onAddModule() {
     ProgramWindow* program = activeProgram();
     if (!program)
         return;
-    const app::CTavikItem* model = program->selectedItem();
-    if (app::CTavikItem* added = program->document().ops().addModule(model))
-        program->selectItem(added);
+    // In easy programming mode the easy sheet opens on the new module.
+    program->addModule();
 }
 
 void MainFrame::withSelectedModule(
