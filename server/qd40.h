@@ -17,6 +17,7 @@
 #include "common/module_commands.h"
 #include "common/module_registers.h"
 #include "platform/named_mutex.h"
+#include "server/block_transfer.h"
 #include "server/port_settings.h"
 #include "server/server_life.h"
 #include "server/transport/transport.h"
@@ -71,17 +72,10 @@ private:
     bool begin(T* out, const Guid& iid, HRESULT& result);
     void closeChannel();
 
-    // Transfers; a refused write comes back as the module's own error.
-    Status refused(Status st, int dev);
-    Status readRegs(int dev, int32_t start, int qty, bool holding, std::vector<uint16_t>& out,
-                    int32_t& ret);
-    Status writeRegs(int dev, int32_t start, std::span<const uint16_t> words, int32_t& ret);
-    Status writeSingle(int dev, int32_t reg, uint16_t value, int32_t& ret);
-    Status commandTopDown(int dev, std::span<const uint16_t> block, int32_t& ret);
-    Status readAnswer(int dev, std::vector<uint16_t>& words, int32_t& ret);
-    Status readImage(int dev, int32_t start, size_t bytes, std::vector<uint8_t>& image,
-                     int32_t& ret);
-    Status writeImage(int dev, int32_t start, std::span<const uint8_t> image, int32_t& ret);
+    // The block transfer layer over the open channel's transport.
+    BlockTransfer io() {
+        return BlockTransfer(*transport_);
+    }
 
     HRESULT singleCommand(uint8_t dev, module::Cmd command, int32_t* pnErrCode, const Guid& iid);
     HRESULT memCommand(uint8_t dev, module::Cmd command, uint8_t mem, int32_t* pnErrCode);
