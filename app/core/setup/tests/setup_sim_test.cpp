@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "app/core/setup/email_counter.h"
 #include "app/core/setup/setup_commands.h"
 #include "app/core/setup/setup_strings.h"
 #include "app/core/setup/setup_transfer.h"
 #include "app/core/setup/tests/forwarding_link.h"
 #include "app/core/tests/doc_test_support.h"
+#include "app/core/tests/simulated_module.h"
 #include "common/module_constants.h"
 #include "common/module_registers.h"
 #include "control/ctl/daemon_factory.h"
@@ -346,6 +348,41 @@ TEST_F(SetupSim, ResetAfterTheManufacturingCodeRestoresTheFactorySetup) {
         EXPECT_EQ(readBack().text(item::kModuleName), c.reset ? "QD40" : "Renamed")
             << c.code.value_or(-1);
     }
+}
+
+// The e-mail counter of a document's module: read, forced, and the sending
+// conditions reset; each action gives the module's communication back.
+TEST(EmailCounterSim, ReadsForcesAndResetsThroughTheItem) {
+    app::testing::SimulatedModule module;
+    ASSERT_TRUE(module.start({}));
+    CTavikDoc doc(module.controls());
+    ScriptedPrompter prompter;
+    app::testing::RecordingSession session;
+    DocOperations ops(doc, prompter, session);
+    prompter.commParams.push_back(ctl::CtlConnection{
+        false, "127.0.0.1", static_cast<int16_t>(module.sim->tcpPort()), true, 9600, 1, 0});
+    CTavikItem* item = ops.addModule(nullptr);
+    ASSERT_NE(item, nullptr);
+
+    EmailCounter counter(ops, *item);
+    EXPECT_EQ(counter.title(),
+              "Counter of E-mails sent by module \"" + item->longDisplayName() + "\"");
+    EXPECT_EQ(counter.count(), std::nullopt);
+    ASSERT_TRUE(counter.update());
+    EXPECT_EQ(counter.count(), 0);
+    ASSERT_TRUE(counter.forceTo(42));
+    EXPECT_EQ(counter.count(), 42) << "read back from the module";
+    EXPECT_TRUE(counter.resetConditions());
+    int32_t open = -1;
+    ASSERT_EQ(item->control().get_IsOpen(&open), S_OK);
+    EXPECT_EQ(open, 0) << "the communication is given back";
+    EXPECT_TRUE(prompter.shown.empty());
+
+    // A module that went away: the failure is shown, the last count kept.
+    module.sim->stop();
+    EXPECT_FALSE(counter.update());
+    EXPECT_EQ(counter.count(), 42);
+    EXPECT_EQ(prompter.shown.size(), 1u);
 }
 
 }  // namespace
