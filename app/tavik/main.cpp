@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
         return std::make_unique<ctl::OvixQd40Ctl>(ctl::daemonFactory(), container, registry);
     };
     frameConfig.locale = platform::Locale::fromEnvironment();
+    frameConfig.serverFactory = ctl::daemonFactory();
     // The documents' OPC services end before their documents: made after the
     // main window, released before it.
     std::unique_ptr<app::opc::OpcServices> opcServices;

@@ -289,6 +289,7 @@ DocumentHandle& MainFrame::addDocument(std::unique_ptr<app::CTavikDoc> doc) {
 ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
     auto* w = new ProgramWindow(doc, prompter_);
     w->setEasyProgramming([this] { return app_.easyProgramming(); });
+    w->setServerFactory(config_.serverFactory);
     connect(w, &ProgramWindow::selectionChanged, this, &MainFrame::updateCommands);
     // The module commands at the cursor, on the node under it.
     w->tree()->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -42,6 +42,9 @@ struct FrameConfig {
     // Asked first when a window of a document closes (the OPC service's
     // question about connected clients); false keeps the window.
     std::function<bool(const app::CTavikDoc&)> mayCloseServedWindow;
+    // Creates a Qd40 object of the communication server on this machine (the
+    // property frame's about page asks it for its version).
+    ctl::Qd40Factory serverFactory;
 };
 
 class MainFrame : public QMainWindow, public app::AppFrame, public security::ApplicationLock {

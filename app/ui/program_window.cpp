@@ -390,15 +390,24 @@ void ProgramWindow::programByControl(app::CTavikItem& item) {
     pages::CtlPageTarget target(item.control());
     int16_t first = 1;
     item.control().get_DefEditChanNum(&first);
-    const auto server = [&item]() -> std::optional<pages::ServerVersion> {
-        // The server of an open module answers; a closed one is not reached.
+    const auto server = [this, &item]() -> std::optional<pages::ServerVersion> {
+        const auto ask = [](ctl::Qd40Link& link) -> std::optional<pages::ServerVersion> {
+            pages::ServerVersion v;
+            if (failed(link.Version(&v.version)) || failed(link.GetBinVersion(&v.ms, &v.ls)))
+                return std::nullopt;
+            return v;
+        };
+        // A server object created on this machine for the question.
+        if (serverFactory_) {
+            std::unique_ptr<ctl::Qd40Link> link;
+            if (serverFactory_(std::string(), link) && link)
+                return ask(*link);
+        }
+        // Otherwise the server of an open module answers.
         ctl::Qd40Link* link = nullptr;
         if (failed(item.control().GetQd40IUserRef(&link)) || !link)
             return std::nullopt;
-        pages::ServerVersion v;
-        if (failed(link->Version(&v.version)) || failed(link->GetBinVersion(&v.ms, &v.ls)))
-            return std::nullopt;
-        return v;
+        return ask(*link);
     };
     pages::ui::ControlPropertyFrame frame({&target}, first, decimalSep_, server, this);
     if (!frame.activate()) {

@@ -40,6 +40,10 @@ public:
     // Where the per-user programming mode comes from (default: the user's
     // "EasyProg" setting).
     void setEasyProgramming(std::function<bool()> easy) { easy_ = std::move(easy); }
+    // How the about page reaches the communication server on this machine
+    // (none: an open module's server answers, else the line says it is not
+    // available).
+    void setServerFactory(ctl::Qd40Factory factory) { serverFactory_ = std::move(factory); }
     bool easyProgramming() const;
     QToolBar* toolBar() const { return tools_; }
     QAction* action(app::program::ProgCommand command) const { return actions_.at(command); }
@@ -79,6 +83,7 @@ private:
     QToolBar* tools_ = nullptr;
     std::map<app::program::ProgCommand, QAction*> actions_;
     std::function<bool()> easy_;
+    ctl::Qd40Factory serverFactory_;
     app::program::SheetRunner runner_;
     app::program::ProgramCommands commands_;
     std::unique_ptr<pages::PagePrompter> pagePrompter_;
