@@ -105,7 +105,7 @@ QLineEdit* SetupSheet::addressField(int id) {
     e->setObjectName(findSetupItem(id)->key);
     e->setInputMask("");
     e->setMaxLength(15);
-    e->setMinimumWidth(e->fontMetrics().horizontalAdvance("255.255.255.255") + 16);
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance("255.255.255.255") + 24);
     loaders_.push_back([e, id](const SetupRecord& r) {
         e->setText(QString::fromStdString(ipv4Text(r.number(id))));
     });

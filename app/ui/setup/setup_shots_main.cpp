@@ -77,7 +77,7 @@ std::string readSetup(const ctl::CtlConnection& conn, SetupRecord& record) {
     if (Status st = ctl::daemonFactory()("", link); !st)
         return st.error.description;
     int32_t err = 0;
-    if (failed(link->OpenComm(conn.ipAddr, conn.port, &err)))
+    if (failed(link->OpenComm(conn.ipAddr, int32_t(uint16_t(conn.port)), &err)))
         return link->lastError().description;
     std::string version;
     std::string why;
