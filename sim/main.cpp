@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/dates.h"
+#include "common/file_io.h"
 #include "common/output_file.h"
 #include "sim/runtime.h"
 
@@ -91,16 +92,6 @@ uint64_t unixMsNow() {
     return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count());
-}
-
-bool readFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    text = ss.str();
-    return true;
 }
 
 int fail(const std::string& message) {
@@ -205,7 +196,7 @@ int main(int argc, char** argv) {
     Simulator sim(opt, clockMs, scale);
     if (!stateFile.empty()) {
         std::string text, error;
-        if (readFile(stateFile, text)) {
+        if (qd40::readFile(stateFile, text)) {
             const bool ok =
                 sim.withModule([&](Module& m) { return m.loadState(text, unixMsNow(), error); });
             if (!ok)
@@ -228,7 +219,7 @@ int main(int argc, char** argv) {
         std::string text;
         if (::stat(faultsFile.c_str(), &st) == 0) {
             faultsMtime = st.st_mtim;
-            if (!readFile(faultsFile, text))
+            if (!qd40::readFile(faultsFile, text))
                 return;
         } else {
             faultsMtime = {};

@@ -1,5 +1,7 @@
 #include "testing/sim_process.h"
 
+#include "common/output_file.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -149,15 +151,11 @@ bool SimProcess::readLine(std::string& line, int timeoutMs) {
 bool SimProcess::setFaults(const std::string& text, int timeoutMs) {
     if (pid_ <= 0)
         return false;
-    const std::string tmp = faultsPath_ + ".tmp";
-    {
-        // A counter line makes every text new, so the simulator reports it.
-        std::ofstream out(tmp, std::ios::trunc);
-        out << text << "\n# " << ++faultsGeneration_ << "\n";
-        if (!out)
-            return false;
-    }
-    if (std::rename(tmp.c_str(), faultsPath_.c_str()) != 0)
+    // Replaced whole, so the simulator never reads half a text; a counter
+    // line makes every text new, so the simulator reports it.
+    const std::string content = text + "\n# " + std::to_string(++faultsGeneration_) + "\n";
+    if (!OutputFile::write(faultsPath_,
+                           {reinterpret_cast<const uint8_t*>(content.data()), content.size()}))
         return false;
     ::kill(pid_, SIGHUP);
     // The simulator reports every load of the faults file on its output.
