@@ -16,6 +16,7 @@
 #include "app/core/program/program_report.h"
 #include "app/core/program/program_strings.h"
 #include "app/core/settings/settings_store.h"
+#include "app/ui/live_launch.h"
 #include "app/ui/program_sheets.h"
 #include "control/pages/ui/page_widgets.h"
 #include "platform/locale.h"
@@ -46,7 +47,8 @@ ProgramWindow::ProgramWindow(DocumentHandle& doc, app::AppPrompter& prompter, QW
       prompter_(prompter),
       commands_(doc.doc(), doc.ops(), prompter, doc.session()),
       pagePrompter_(std::make_unique<pages::ui::BoxPrompter>(this)),
-      decimalSep_(platform::Locale::fromEnvironment().decimalSeparator()) {
+      locale_(platform::Locale::fromEnvironment()),
+      decimalSep_(locale_.decimalSeparator()) {
     runner_ = [this](app::program::ProgramSheet& sheet) { return execProgramSheet(sheet, this); };
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
@@ -237,6 +239,10 @@ constexpr ToolEntry kTools[] = {
     {ProgCommand::Trigger, QStyle::SP_MediaSeekForward, false},
     {ProgCommand::ForceRemote, QStyle::SP_ComputerIcon, false},
     {ProgCommand::Local, QStyle::SP_DesktopIcon, false},
+    {ProgCommand::Status, QStyle::SP_MessageBoxQuestion, true},
+    {ProgCommand::Events, QStyle::SP_MessageBoxWarning, false},
+    {ProgCommand::Relays, QStyle::SP_DialogApplyButton, false},
+    {ProgCommand::SetClock, QStyle::SP_BrowserStop, false},
     {ProgCommand::ClearMemory, QStyle::SP_DialogResetButton, true},
     {ProgCommand::Initialize, QStyle::SP_BrowserReload, false},
     {ProgCommand::EmailCounter, QStyle::SP_DialogYesButton, false},
@@ -363,6 +369,18 @@ void ProgramWindow::run(ProgCommand command) {
             break;
         case ProgCommand::Identify:
             commands_.identify(*item);
+            break;
+        case ProgCommand::Status:
+            execStatusDialog(*item, prompter_, document().session(), locale_, this);
+            break;
+        case ProgCommand::Events:
+            execEventsDialog(*item, prompter_, locale_, this);
+            break;
+        case ProgCommand::Relays:
+            execRelaysDialog(*item, prompter_, this);
+            break;
+        case ProgCommand::SetClock:
+            execClockDialog(*item, prompter_, document().session(), clock_, locale_, this);
             break;
         case ProgCommand::Delete:
             commands_.deleteModule(*item, selectedText());

@@ -11,8 +11,10 @@
 #include "app/core/views/channel_list.h"
 #include "app/core/views/commands.h"
 #include "app/core/views/program_tree.h"
+#include "app/security/clock.h"
 #include "app/ui/doc_window.h"
 #include "control/pages/page_model.h"
+#include "platform/locale.h"
 
 class QAction;
 class QToolBar;
@@ -87,6 +89,8 @@ private:
     app::program::SheetRunner runner_;
     app::program::ProgramCommands commands_;
     std::unique_ptr<pages::PagePrompter> pagePrompter_;
+    platform::Locale locale_;
+    security::SystemClock clock_;
     char decimalSep_ = '.';
 };
 
