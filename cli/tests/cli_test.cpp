@@ -174,42 +174,7 @@ TEST_F(CliTest, FailuresExitWithOneErrorLine) {
         std::string err;  // the whole line, or its beginning when it ends with '*'
     };
     const Case cases[] = {
-        {{"bogus"}, true, "error 0x80070057: unknown command 'bogus' (see qd40 --help)"},
-        {{"status"},
-         false,
-         "error 0x80070057: no module given: use --tcp HOST[:PORT] or --com N (see qd40 --help)"},
-        {{"relay", "get", "3"},
-         true,
-         "error 0x80070057: invalid relay '3': expected a number from 1 to 2"},
-        {{"mem", "read", "11"},
-         true,
-         "error 0x80070057: invalid block '11': expected a number from 1 to 10"},
-        {{"mem", "read", "1", "--first", "2", "--clear", "--raw", "x"},
-         true,
-         "error 0x80070057: --clear removes the oldest records of the block: use it with --first "
-         "1 only"},
-        {{"mem", "read", "1", "--clear"},
-         true,
-         "error 0x80070057: --clear needs --raw, --text or --sheet, so that the records read are "
-         "kept"},
-        {{"status", "--fast"},
-         true,
-         "error 0x80070057: unknown option '--fast' for status (see qd40 status --help)"},
-        {{"clock", "set", "2026-13-01 00:00:00"},
-         true,
-         "error 0x80070057: invalid date '2026-13-01 00:00:00': expected \"YYYY-MM-DD "
-         "HH:MM:SS\""},
-        {{"--tcp", "127.0.0.1:502", "--com", "1", "status"},
-         false,
-         "error 0x80070057: give either --tcp or --com, not both"},
-        {{"--tcp", "127.0.0.1:502", "--baud", "9600", "status"},
-         false,
-         "error 0x80070057: --host, --baud, --serial-mode and --server-params go with --com"},
-        // Address 0 broadcasts on a serial line: refused before anything is sent.
-        {{"--com", "1", "--slave", "0", "status"},
-         false,
-         "error 0x80070057: MODBUS address 0 cannot be used on a serial line: 0 broadcasts to "
-         "every module of the line and 248 to 255 are reserved (use 1 to 247)"},
+        // Argument errors alone are in cli_args_test.cpp.
         {{"config", "show", file("missing.cfg")},
          false,
          "error 0x80004005: cannot open " + file("missing.cfg") + ": No such file or directory"},
@@ -223,36 +188,11 @@ TEST_F(CliTest, FailuresExitWithOneErrorLine) {
         {{"config", "read", file("fifo")},
          true,
          "error 0x80004005: cannot write " + file("fifo") + ": not a regular file*"},
-        // Options: what is allowed, said when refused.
-        {{"clock", "set", "1999-12-31 23:59:59"},
-         true,
-         "error 0x80070057: invalid date '1999-12-31 23:59:59': the module's clock runs from "
-         "2000-01-01 to 2255-12-31"},
-        {{"--com", "1", "--baud", "1234", "status"},
-         false,
-         "error 0x80070057: invalid --baud '1234': expected 9600, 19200, 38400, 57600 or 115200"},
-        {{"--tcp", "127.0.0.1:", "status"},
-         false,
-         "error 0x80070057: invalid --tcp '127.0.0.1:': a port number must follow ':'"},
-        {{"--tcp", "[::1]:", "status"},
-         false,
-         "error 0x80070057: invalid --tcp '[::1]:': a port number must follow ':'"},
         // An IPv6 address is a host, with its port in brackets.
         {{"--tcp", "::1", "status"}, false, "error 0x80004005: Unable to open IP Port (::1:502: *"},
         {{"--tcp", "[::1]:1", "status"},
          false,
          "error 0x80004005: Unable to open IP Port (::1:1: *"},
-        {{"--slave", "2", "--slave", "3", "status"}, true, "error 0x80070057: --slave given twice"},
-        {{"mem", "read", "1", "--raw", "a", "--raw", "b"},
-         true,
-         "error 0x80070057: --raw given twice"},
-        {{"mem", "read", "1", "--clear", "--raw", "a", "--clear"},
-         true,
-         "error 0x80070057: --clear given twice"},
-        {{"clock"},
-         true,
-         "error 0x80070057: 'clock' needs a command: clock get, clock set, clock sync (see qd40 "
-         "clock --help)"},
         // A module refusal: block 2 holds nothing.
         {{"mem", "read", "2", "--count", "1"}, true, "error 0x800414*"},
     };
