@@ -135,7 +135,21 @@ HRESULT SetupCommands::runSetupSheet() {
             return hr;
         }
         SetupRecord edited = original;
-        if (!ports_.editSetup(edited, version))
+        SetupClock clock;
+        clock.read = [&link, addr]() -> std::optional<DateTime> {
+            double date = 0;
+            if (failed(link.GetDate(addr, &date)))
+                return std::nullopt;
+            return fromOleDate(date);
+        };
+        clock.send = [this, &link, addr](const DateTime& when) {
+            int32_t err = 0;
+            const HRESULT hr = link.SetDate(addr, toOleDate(when), &err);
+            if (failed(hr))
+                showError(hr, link.lastError());
+            return succeeded(hr);
+        };
+        if (!ports_.editSetup(edited, version, clock))
             return S_FALSE;
         if (HRESULT hr = transfer.write(edited, original, &ports_.progress(), prompter_);
             failed(hr)) {

@@ -17,6 +17,7 @@
 #include "app/core/setup/service_check.h"
 #include "app/core/setup/setup_record.h"
 #include "app/records/wait_progress.h"
+#include "common/dates.h"
 #include "control/ctl/qd40_link.h"
 
 namespace qd40::app::setup {
@@ -65,14 +66,24 @@ private:
     ErrorInfo error_;
 };
 
+// The module's clock while the SETUP pages are shown, over the open SETUP
+// connection. read gives nullopt when the module did not answer; send
+// returns false when it refused (the failure is shown).
+struct SetupClock {
+    std::function<std::optional<DateTime>()> read;
+    std::function<bool(const DateTime&)> send;
+};
+
 class SetupPorts {
 public:
     virtual ~SetupPorts() = default;
     // The communication parameters dialog in its SETUP form (only the serial
     // port may change); false on Cancel.
     virtual bool askSetupPort(ctl::CtlConnection& params) = 0;
-    // The SETUP pages over record (a module of moduleVersion); false on Cancel.
-    virtual bool editSetup(SetupRecord& record, const std::string& moduleVersion) = 0;
+    // The SETUP pages over record (a module of moduleVersion), the module's
+    // clock beside them; false on Cancel.
+    virtual bool editSetup(SetupRecord& record, const std::string& moduleVersion,
+                           const SetupClock& clock) = 0;
     // The Ethernet address dialog; false on Cancel.
     virtual bool editEthernetAddress(MacAddress& address) = 0;
     // The progress dialog of the transfers.

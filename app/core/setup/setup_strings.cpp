@@ -85,6 +85,8 @@ constexpr strings::Entry kEntries[] = {
     {kRecipient, "Recipient %1:", nullptr},
     {kMailOnPowerOn, "Send an E-mail on every Power On", nullptr},
     {kModuleClock, "Module date and time", nullptr},
+    {kSynchronize, "&Synchronize", nullptr},
+    {kSendTime, "S&end", nullptr},
     {kLanguage, "Language:", nullptr},
     {kLanguageNames, "English\nFrench", nullptr},
     {kTimeStamp, "Time stamp", nullptr},

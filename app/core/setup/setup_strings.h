@@ -108,6 +108,8 @@ inline constexpr int kCmdEmailCounter = 9495;
 inline constexpr int kSecondsUnit = 9496;
 inline constexpr int kInvalidAddress = 9497;
 inline constexpr int kByteOutOfRange = 9498;
+inline constexpr int kSynchronize = 9499;
+inline constexpr int kSendTime = 9407;
 }  // namespace stext
 
 const strings::StringTable& setupStrings();

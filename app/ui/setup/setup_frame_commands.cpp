@@ -49,8 +49,8 @@ bool QtSetupPorts::askSetupPort(ctl::CtlConnection& params) {
     return true;
 }
 
-bool QtSetupPorts::editSetup(SetupRecord& record, const std::string&) {
-    SetupSheet sheet(record, parent_);
+bool QtSetupPorts::editSetup(SetupRecord& record, const std::string&, const SetupClock& clock) {
+    SetupSheet sheet(record, parent_, &clock);
     if (sheet.exec() != QDialog::Accepted)
         return false;
     record = sheet.record();

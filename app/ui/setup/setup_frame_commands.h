@@ -22,7 +22,8 @@ public:
     explicit QtSetupPorts(QWidget* parent);
     ~QtSetupPorts() override;
     bool askSetupPort(ctl::CtlConnection& params) override;
-    bool editSetup(app::setup::SetupRecord& record, const std::string& moduleVersion) override;
+    bool editSetup(app::setup::SetupRecord& record, const std::string& moduleVersion,
+                   const app::setup::SetupClock& clock) override;
     bool editEthernetAddress(app::setup::MacAddress& address) override;
     records::IWaitDialog& progress() override;
     app::setup::AccessCodeAsker& accessCode() override { return *this; }

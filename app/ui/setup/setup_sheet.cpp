@@ -3,12 +3,15 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -49,8 +52,8 @@ QWidget* pair(QRadioButton* a, QRadioButton* b, QWidget* parent) {
 }
 }  // namespace
 
-SetupSheet::SetupSheet(const SetupRecord& record, QWidget* parent)
-    : QDialog(parent), record_(record) {
+SetupSheet::SetupSheet(const SetupRecord& record, QWidget* parent, const SetupClock* clock)
+    : QDialog(parent), record_(record), clock_(clock) {
     setWindowTitle(t(stext::kSheetTitle));
     tabs_ = new QTabWidget(this);
     tabs_->addTab(portsPage(), t(stext::kPagePorts));
@@ -343,6 +346,49 @@ QWidget* SetupSheet::emailPage() {
     return page;
 }
 
+QWidget* SetupSheet::clockGroup(QWidget* parent) {
+    auto* box = new QGroupBox(t(stext::kModuleClock), parent);
+    auto* shown = new QLabel(box);
+    shown->setObjectName("moduleTime");
+    shown->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* sync = new QPushButton(t(stext::kSynchronize), box);
+    sync->setObjectName("synchronize");
+    auto* entered = new QDateTimeEdit(QDateTime::currentDateTime(), box);
+    entered->setObjectName("enteredTime");
+    entered->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
+    auto* send = new QPushButton(t(stext::kSendTime), box);
+    send->setObjectName("sendTime");
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(shown, 0, 0);
+    grid->addWidget(sync, 0, 1);
+    grid->addWidget(entered, 1, 0);
+    grid->addWidget(send, 1, 1);
+    grid->setColumnStretch(0, 1);
+    if (!clock_) {
+        box->setEnabled(false);
+        return box;
+    }
+    const auto refresh = [this, shown] {
+        const auto now = clock_->read();
+        shown->setText(now ? QDateTime(QDate(now->year, now->month, now->day),
+                                       QTime(now->hour, now->minute, now->second))
+                                 .toString("yyyy-MM-dd HH:mm:ss")
+                           : QString());
+    };
+    const auto sendTime = [this, refresh](const QDateTime& when) {
+        const QDate d = when.date();
+        const QTime t = when.time();
+        clock_->send(DateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), 0});
+        refresh();
+    };
+    connect(sync, &QPushButton::clicked, box,
+            [sendTime] { sendTime(QDateTime::currentDateTime()); });
+    connect(send, &QPushButton::clicked, box,
+            [sendTime, entered] { sendTime(entered->dateTime()); });
+    refresh();
+    return box;
+}
+
 QWidget* SetupSheet::otherPage() {
     auto* page = new QWidget(this);
     auto* form = new QFormLayout(page);
@@ -399,6 +445,7 @@ QWidget* SetupSheet::otherPage() {
         form->addRow(box);
     }
     form->addRow(t(stext::kModuleName), textField(item::kModuleName));
+    form->addRow(clockGroup(page));
     return page;
 }
 

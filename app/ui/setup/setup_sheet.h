@@ -9,6 +9,7 @@
 
 #include <QDialog>
 
+#include "app/core/setup/setup_commands.h"
 #include "app/core/setup/setup_record.h"
 
 class QTabWidget;
@@ -18,7 +19,10 @@ namespace qd40::ui {
 
 class SetupSheet : public QDialog {
 public:
-    SetupSheet(const app::setup::SetupRecord& record, QWidget* parent = nullptr);
+    // clock (may be null: its controls are then disabled) reads and sets the
+    // module's date and time from the Other page.
+    SetupSheet(const app::setup::SetupRecord& record, QWidget* parent = nullptr,
+               const app::setup::SetupClock* clock = nullptr);
     // The record as entered (valid after OK).
     const app::setup::SetupRecord& record() const { return record_; }
     QTabWidget* tabs() const { return tabs_; }
@@ -33,10 +37,12 @@ private:
     QWidget* modemPage();
     QWidget* emailPage();
     QWidget* otherPage();
+    QWidget* clockGroup(QWidget* parent);
     QLineEdit* textField(int id);
     QLineEdit* addressField(int id);
 
     app::setup::SetupRecord record_;
+    const app::setup::SetupClock* clock_;
     QTabWidget* tabs_;
     std::vector<Loader> loaders_;
     std::vector<Storer> storers_;

@@ -81,8 +81,11 @@ public:
         params.port = int16_t(port);
         return true;
     }
-    bool editSetup(SetupRecord& record, const std::string& version) override {
+    bool editSetup(SetupRecord& record, const std::string& version,
+                   const SetupClock& clock) override {
         shownVersion = version;
+        if (clockCheck)
+            clockCheck(clock);
         shown = record;
         if (edit)
             edit(record);
@@ -97,6 +100,7 @@ public:
     int askedPort = 0;
     bool ok = true;
     std::function<void(SetupRecord&)> edit;
+    std::function<void(const SetupClock&)> clockCheck;
     std::optional<SetupRecord> shown;
     std::string shownVersion;
     Progress progressDialog;
@@ -192,6 +196,29 @@ TEST_F(SetupSim, SheetClosedWithoutChangeReadsEveryItemAndSendsOnlyTheStore) {
     EXPECT_EQ(r.number(item::kGatewayWait), 10u);
     EXPECT_EQ(serialInterface(r, 1), SerialInterface::Standard);
     EXPECT_TRUE(progressClosed());
+}
+
+// While the pages are shown the module's clock is read and set on the same
+// connection.
+TEST_F(SetupSim, PagesReadAndSetTheModuleClock) {
+    start({});
+    std::optional<DateTime> before, after;
+    bool sent = false;
+    ports.clockCheck = [&](const SetupClock& clock) {
+        before = clock.read();
+        sent = clock.send(DateTime{2031, 5, 17, 8, 30, 0, 0});
+        after = clock.read();
+    };
+    ports.ok = false;
+    ASSERT_EQ(runSheet(), S_FALSE);
+    ASSERT_TRUE(before && after);
+    EXPECT_TRUE(sent);
+    EXPECT_NE(before->year, 2031);
+    EXPECT_EQ(after->year, 2031);
+    EXPECT_EQ(after->month, 5);
+    EXPECT_EQ(after->day, 17);
+    EXPECT_EQ(after->hour, 8);
+    EXPECT_TRUE(prompter.shown.empty());
 }
 
 TEST_F(SetupSim, ChangedItemsAreSentWithTheirWordsAndStored) {

@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -73,6 +76,30 @@ TEST_F(SetupWidgets, SheetPutsWhatWasEnteredIntoItsItems) {
     EXPECT_EQ(r.number(item::kGateway485), 1u);
     EXPECT_EQ(r.number(item::kGatewayWait), 3u);
     EXPECT_EQ(r.number(item::kP2Rate), 1200u) << "a rate outside the list is kept";
+}
+
+TEST_F(SetupWidgets, OtherPageShowsAndSetsTheModuleClock) {
+    DateTime module{2026, 3, 4, 5, 6, 7, 0};
+    std::vector<DateTime> sent;
+    SetupClock clock;
+    clock.read = [&]() -> std::optional<DateTime> { return module; };
+    clock.send = [&](const DateTime& when) {
+        sent.push_back(when);
+        module = when;
+        return true;
+    };
+    SetupSheet sheet(factoryLike(), nullptr, &clock);
+    auto* shown = sheet.findChild<QLabel*>("moduleTime");
+    EXPECT_EQ(shown->text(), "2026-03-04 05:06:07");
+    sheet.findChild<QDateTimeEdit*>("enteredTime")
+        ->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4, 5)));
+    sheet.findChild<QPushButton*>("sendTime")->click();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], (DateTime{2030, 1, 2, 3, 4, 5, 0}));
+    EXPECT_EQ(shown->text(), "2030-01-02 03:04:05") << "read again after sending";
+    sheet.findChild<QPushButton*>("synchronize")->click();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].year, QDate::currentDate().year()) << "the computer's time";
 }
 
 TEST_F(SetupWidgets, EthernetAddressSwitchesBaseAndReadsBack) {
