@@ -102,8 +102,11 @@ HRESULT Qd40::SetFullCfg(uint8_t byDevAddr, const Variant* pvFullCfg, int32_t* p
     const cfg::FullCfgView view(cfg);
     std::string firmware;
     (void)GetDevVersion(byDevAddr, &firmware);  // read as the module expects; not used
-    (void)SetGlobalCfg(byDevAddr, view.globalWord(), pnErrCode);  // result not examined
-    Status st = io().writeImage(byDevAddr, reg::kAcqCfg, acqPart(view.bytes()), *pnErrCode);
+    // The global word first (relays, TRIG input); its failure ends the transfer
+    // as any other write's does.
+    Status st = io().writeSingle(byDevAddr, reg::kGlobalCfg, view.globalWord(), *pnErrCode);
+    if (st)
+        st = io().writeImage(byDevAddr, reg::kAcqCfg, acqPart(view.bytes()), *pnErrCode);
     for (int n = 1; st && n <= module::kChannelCount; ++n)
         st = io().writeImage(byDevAddr, reg::channel(n), view.channel(n).bytes(), *pnErrCode);
     if (st) {

@@ -284,9 +284,20 @@ TEST_F(TransferTest, RefusalStopsAFullWrite) {
     EXPECT_EQ(q.SetFullCfg(1, &v, &err), moduleErrorResult(17));
     EXPECT_EQ(q.lastError().description,
               "QD40: Acquisition must be stopped before executing Command (17)");
-    // The global word's refusal is not examined; the block write stops the transfer.
-    EXPECT_THAT(module.requests(),
-                ElementsAre("R4 651 1", "W6 5000 0", "R4 44198 1", "W16 5001 5", "R4 44198 1"));
+    // The global word's refusal stops the transfer before any block is written.
+    EXPECT_THAT(module.requests(), ElementsAre("R4 651 1", "W6 5000 0", "R4 44198 1"));
+}
+
+// The global word (relays, TRIG input) is written first; when that write
+// alone fails, the failure is reported like any other write of the transfer
+// instead of a success over the old setting.
+TEST_F(TransferTest, AFailedGlobalWordWriteFailsTheFullWrite) {
+    std::vector<uint8_t> cfg(4684, 0);
+    const Variant v = Variant::bytes(cfg);
+    module.failures["W6 5000"] = Status::failure(transport::kErrTimeout, "Time-out");
+    EXPECT_EQ(q.SetFullCfg(1, &v, &err), transport::kErrTimeout);
+    EXPECT_EQ(q.lastError().description, "Time-out");
+    EXPECT_THAT(module.requests(), ElementsAre("R4 651 1", "W6 5000 0"));
 }
 
 TEST_F(TransferTest, RegisterAddressesOfTheImages) {
