@@ -71,25 +71,21 @@ public:
 };
 
 // The module's SETUP over its network connection (reading needs no remote
-// control); the error when it could not be read.
-std::string readSetup(const ctl::CtlConnection& conn, SetupRecord& record) {
-    std::unique_ptr<ctl::Qd40Link> link;
+// control), the link left open for the clock; the error when it could not be read.
+std::string readSetup(const ctl::CtlConnection& conn, std::unique_ptr<ctl::Qd40Link>& link,
+                      SetupRecord& record) {
     if (Status st = ctl::daemonFactory()("", link); !st)
         return st.error.description;
     int32_t err = 0;
     if (failed(link->OpenComm(conn.ipAddr, int32_t(uint16_t(conn.port)), &err)))
         return link->lastError().description;
     std::string version;
-    std::string why;
-    if (failed(link->GetDevVersion(conn.mbAddr, &version))) {
-        why = link->lastError().description;
-    } else {
-        SetupTransfer transfer(*link, conn.mbAddr, version);
-        if (failed(transfer.read(record, nullptr)))
-            why = transfer.lastError().description;
-    }
-    link->CloseComm(&err);
-    return why;
+    if (failed(link->GetDevVersion(conn.mbAddr, &version)))
+        return link->lastError().description;
+    SetupTransfer transfer(*link, conn.mbAddr, version);
+    if (failed(transfer.read(record, nullptr)))
+        return transfer.lastError().description;
+    return {};
 }
 
 }  // namespace
@@ -115,11 +111,21 @@ int main(int argc, char** argv) {
     app::CTavikItem& item = *doc.items().front();
 
     SetupRecord record;
-    if (const std::string why = readSetup(item.connection(), record); !why.empty()) {
+    std::unique_ptr<ctl::Qd40Link> link;
+    if (const std::string why = readSetup(item.connection(), link, record); !why.empty()) {
         std::fprintf(stderr, "tavik_setup_shots: cannot read the SETUP: %s\n", why.c_str());
         return 1;
     }
-    ui::SetupSheet sheet(record);
+    const uint8_t addr = item.connection().mbAddr;
+    SetupClock clock;
+    clock.read = [&]() -> std::optional<DateTime> {
+        double date = 0;
+        if (failed(link->GetDate(addr, &date)))
+            return std::nullopt;
+        return fromOleDate(date);
+    };
+    clock.send = [](const DateTime&) { return false; };  // the pictures change nothing
+    ui::SetupSheet sheet(record, nullptr, &clock);
     const char* pages[] = {"ports", "network", "modem", "email", "other"};
     for (int i = 0; i < sheet.tabs()->count(); ++i) {
         sheet.tabs()->setCurrentIndex(i);
@@ -151,5 +157,7 @@ int main(int argc, char** argv) {
     counter.update();
     ui::CEmailCounterDialog emails(counter);
     pictures.take(emails, "email-counter");
+    int32_t err = 0;
+    link->CloseComm(&err);
     return pictures.ok() ? 0 : 1;
 }
