@@ -140,6 +140,23 @@ void MainFrame::createMenus() {
     module->addSeparator();
     addCommand(module, Command::DeleteModule, vtext::kCmdDelete, &MainFrame::onDeleteModule);
     addCommand(module, Command::RenameModule, vtext::kCmdRename, &MainFrame::onRenameModule);
+    // The program window's own commands, carried out by the active one.
+    module->addSeparator();
+    using app::program::ProgCommand;
+    for (const ProgCommand command :
+         {ProgCommand::ModuleConfiguration, ProgCommand::ProgramByControl, ProgCommand::Identify,
+          ProgCommand::Trigger, ProgCommand::Local, ProgCommand::ClearMemory,
+          ProgCommand::Initialize, ProgCommand::Print, ProgCommand::PrintPreview,
+          ProgCommand::ExportProgram}) {
+        QAction* a =
+            module->addAction(QString::fromStdString(app::program::progCommandText(command)));
+        connect(a, &QAction::triggered, this, [this, command] {
+            if (ProgramWindow* program = activeProgram())
+                program->run(command);
+            updateCommands();
+        });
+        programActions_[command] = a;
+    }
 
     QMenu* window = menuBar()->addMenu(t(vtext::kMenuWindow));
     addCommand(window, Command::WindowTile, vtext::kCmdWindowTile, &MainFrame::onTile);
@@ -203,6 +220,9 @@ void MainFrame::updateCommands() {
     const bool easy = app_.easyProgramming();
     actions_[Command::EasyMode]->setChecked(easy);
     actions_[Command::FullMode]->setChecked(!easy);
+    ProgramWindow* program = activeProgram();
+    for (auto& [command, action] : programActions_)
+        action->setEnabled(program && program->commandEnabled(command));
     const bool recentAllowed = app::views::commandEnabled(Command::FileRecent, c);
     for (QAction* a : recent_)
         a->setEnabled(recentAllowed);

@@ -164,6 +164,7 @@ private:
     FrameConfig config_;
     QMdiArea* mdi_;
     std::map<app::views::Command, QAction*> actions_;
+    std::map<app::program::ProgCommand, QAction*> programActions_;
     std::array<QAction*, settings::RecentFileList::kDefaultSize> recent_{};
     QAction* recentSeparator_ = nullptr;
     QMenu* moduleMenu_ = nullptr;
