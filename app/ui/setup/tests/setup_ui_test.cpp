@@ -8,11 +8,14 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolBar>
 
 #include "app/core/opc/opc_toolkit.h"
 #include "app/core/tavik_app.h"
@@ -205,6 +208,22 @@ TEST_F(FrameLock, LockedTheCaptionDoesNotMaximiseAndTheWindowDoesNotMove) {
     frame_->move(place + QPoint(30, 30));
     QApplication::processEvents();
     EXPECT_EQ(frame_->pos(), place + QPoint(30, 30)) << "unlocked, the window moves again";
+}
+
+TEST_F(FrameLock, RecordsToolBarShowsWhileAnExplorerIsActive) {
+    QAction records("Copy");
+    frame_->addRecordsTool(&records);
+    frame_->newDocument();
+    QToolBar* bar = frame_->recordsToolBar();
+    EXPECT_FALSE(bar->isVisibleTo(frame_.get())) << "a program window is active";
+    frame_->action(app::views::Command::RecordsView)->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(qobject_cast<ExplorerWindow*>(frame_->activeWindow()));
+    EXPECT_TRUE(bar->isVisibleTo(frame_.get()));
+    QMdiArea* mdi = frame_->mdiArea();
+    mdi->setActiveSubWindow(mdi->subWindowList(QMdiArea::CreationOrder).first());
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->isVisibleTo(frame_.get()));
 }
 
 }  // namespace
