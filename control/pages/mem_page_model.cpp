@@ -50,7 +50,9 @@ std::optional<std::string> MemPageModel::storeInto(cfg::MemBlockCfg b) const {
     if (auto bad = readInteger(fields_.closingCycles, 0, 0x7FFFFFFF, cycles))
         return bad;
     b.setSize(uint32_t(size));
-    b.setEveryN(uint32_t(every));
+    // A stored 0 is shown as 1; left as it is unless another count is typed.
+    if (!(b.everyN() == 0 && every == 1))
+        b.setEveryN(uint32_t(every));
     b.setClosingDelayCycles(uint32_t(cycles));
     // The alarm radio keeps an alarm condition already stored (4 to 7).
     if (fields_.opening == kAlarmRadio)

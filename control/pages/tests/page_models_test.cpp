@@ -102,6 +102,7 @@ TEST_F(PagesTest, ApplyWithoutChangeWritesNothing) {
     for (PageModel* page : std::initializer_list<PageModel*>{&chans, &acq, &mem, &glob, &mail}) {
         MemoryTarget t;
         t.cfg().setAcqPeriod(5000);  // no period warning
+        t.cfg().memBlock(1).setEveryN(0);  // shown as 1
         RecordingPrompter p;
         page->attach({&t});
         ASSERT_EQ(page->activate(), S_OK);
