@@ -91,7 +91,10 @@ public:
             edit(record);
         return ok;
     }
-    bool editEthernetAddress(MacAddress&) override { return false; }
+    bool editEthernetAddress(MacAddress&) override {
+        ++ethernetShown;
+        return false;
+    }
     records::IWaitDialog& progress() override { return progressDialog; }
     AccessCodeAsker& accessCode() override { return *this; }
     std::optional<int> askNumber(const std::string&, const std::string&) override { return code; }
@@ -105,6 +108,7 @@ public:
     std::string shownVersion;
     Progress progressDialog;
     std::optional<int> code;
+    int ethernetShown = 0;
 };
 
 int indexOf(int id) {
@@ -375,6 +379,24 @@ TEST_F(SetupSim, ResetAfterTheManufacturingCodeRestoresTheFactorySetup) {
         EXPECT_EQ(readBack().text(item::kModuleName), c.reset ? "QD40" : "Renamed")
             << c.code.value_or(-1);
     }
+}
+
+// The Ethernet address asks the manufacturing code before connecting.
+TEST_F(SetupSim, EthernetAddressNeedsTheManufacturingCodeBeforeConnecting) {
+    start({});
+    const ServiceCodes codes{{11, 22, 33}};
+    ports.code = 33;  // the adjustment service's code
+    SetupCommands commands(factory(), machine, prompter, ports, codes);
+    EXPECT_EQ(commands.ethernetAddress(), S_FALSE);
+    EXPECT_EQ(ports.askedPort, 0) << "no port asked";
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text,
+              "This code does not grant access to Service \"Manufacturing\"");
+    ports.code = 22;
+    EXPECT_EQ(commands.ethernetAddress(), S_FALSE) << "the dialog was cancelled";
+    EXPECT_EQ(ports.ethernetShown, 1);
+    EXPECT_EQ(ports.askedPort, 1);
+    EXPECT_TRUE(sent.blocks.empty());
 }
 
 // The e-mail counter of a document's module: read, forced, and the sending
