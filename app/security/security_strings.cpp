@@ -98,7 +98,9 @@ constexpr Entry kEntries[] = {
     {text::kAutoDisconnect, "Automatically Disconnect %1", nullptr},
     {text::kVerifyingPassword, "Verifying password", nullptr},
     {text::kLockingUnavailable,
-     "Full Application Locking needs Windows NT4 Service Pack 3 as a minimum.", nullptr},
+     "Full Application Locking cannot block switching to other applications on this desktop: "
+     "the window stays full screen and on top, but other applications remain reachable.",
+     nullptr},
     {text::kConnectingUser, "Connecting User", nullptr},
     {text::kChangingPassword, "Changing Password", nullptr},
     {text::kForceDisconnectCommand, "Force disconnecting current User", nullptr},
