@@ -281,9 +281,10 @@ void TcpServer::serve(int fd, int portId) {
         // A module that is off neither answers nor acts on the request; a
         // dropped answer is lost after the module has acted; an exception
         // aimed at the request is answered without acting.
+        // Without targeted faults the request takes no further lock.
         Pdu answer;
         const Simulator::RequestFaults hit =
-            f.off ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
+            f.off || f.targeted.empty() ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
         if (hit.exception)
             answer = {uint8_t(pdu[0] | 0x80), uint8_t(hit.exception)};
         else if (!f.off)
@@ -489,7 +490,7 @@ void RtuLine::handleFrame(const std::vector<uint8_t>& frame) {
         return;  // neither acted on nor answered
     const std::span<const uint8_t> pdu(frame.data() + 1, frame.size() - 3);
     const Simulator::RequestFaults hit =
-        addr == 0 ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
+        addr == 0 || f.targeted.empty() ? Simulator::RequestFaults{} : sim_.faultsFor(pdu);
     Pdu answer = hit.exception ? Pdu{uint8_t(pdu[0] | 0x80), uint8_t(hit.exception)}
                                : sim_.handle(kPortId, pdu);
     if (addr == 0 || answer.empty())
