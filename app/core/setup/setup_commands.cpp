@@ -122,42 +122,44 @@ HRESULT SetupCommands::withSetupConnection(const Operation& op) {
 }
 
 HRESULT SetupCommands::runSetupSheet() {
-    return withSetupConnection([this](ctl::Qd40Link& link, uint8_t addr) -> HRESULT {
-        std::string version;
-        if (HRESULT hr = link.GetDevVersion(addr, &version); failed(hr)) {
+    return withSetupConnection(
+        [this](ctl::Qd40Link& link, uint8_t addr) { return setupSheetOn(link, addr); });
+}
+
+HRESULT SetupCommands::setupSheetOn(ctl::Qd40Link& link, uint8_t addr) {
+    std::string version;
+    if (HRESULT hr = link.GetDevVersion(addr, &version); failed(hr)) {
+        showError(hr, link.lastError());
+        return hr;
+    }
+    SetupTransfer transfer(link, addr, version);
+    SetupRecord original;
+    if (HRESULT hr = transfer.read(original, &ports_.progress()); failed(hr)) {
+        showError(hr, transfer.lastError());
+        return hr;
+    }
+    SetupRecord edited = original;
+    SetupClock clock;
+    clock.read = [&link, addr]() -> std::optional<DateTime> {
+        double date = 0;
+        if (failed(link.GetDate(addr, &date)))
+            return std::nullopt;
+        return fromOleDate(date);
+    };
+    clock.send = [this, &link, addr](const DateTime& when) {
+        int32_t err = 0;
+        const HRESULT hr = link.SetDate(addr, toOleDate(when), &err);
+        if (failed(hr))
             showError(hr, link.lastError());
-            return hr;
-        }
-        SetupTransfer transfer(link, addr, version);
-        SetupRecord original;
-        if (HRESULT hr = transfer.read(original, &ports_.progress()); failed(hr)) {
-            showError(hr, transfer.lastError());
-            return hr;
-        }
-        SetupRecord edited = original;
-        SetupClock clock;
-        clock.read = [&link, addr]() -> std::optional<DateTime> {
-            double date = 0;
-            if (failed(link.GetDate(addr, &date)))
-                return std::nullopt;
-            return fromOleDate(date);
-        };
-        clock.send = [this, &link, addr](const DateTime& when) {
-            int32_t err = 0;
-            const HRESULT hr = link.SetDate(addr, toOleDate(when), &err);
-            if (failed(hr))
-                showError(hr, link.lastError());
-            return succeeded(hr);
-        };
-        if (!ports_.editSetup(edited, version, clock))
-            return S_FALSE;
-        if (HRESULT hr = transfer.write(edited, original, &ports_.progress(), prompter_);
-            failed(hr)) {
-            showError(hr, transfer.lastError());
-            return hr;
-        }
-        return S_OK;
-    });
+        return succeeded(hr);
+    };
+    if (!ports_.editSetup(edited, version, clock))
+        return S_FALSE;
+    if (HRESULT hr = transfer.write(edited, original, &ports_.progress(), prompter_); failed(hr)) {
+        showError(hr, transfer.lastError());
+        return hr;
+    }
+    return S_OK;
 }
 
 HRESULT SetupCommands::resetSetup() {

@@ -102,6 +102,9 @@ public:
     // The SETUP sheet: read, edit, write what changed. S_OK, S_FALSE when
     // the user stopped before anything was sent, else the failure (shown).
     HRESULT runSetupSheet();
+    // The SETUP sheet over a line already open to the module at devAddr and
+    // under remote control (the results as runSetupSheet's).
+    HRESULT setupSheetOn(ctl::Qd40Link& link, uint8_t devAddr);
     // Resets the module's SETUP to its defaults after the service check and
     // the confirmation.
     HRESULT resetSetup();

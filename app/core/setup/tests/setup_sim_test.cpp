@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/setup/email_counter.h"
+#include "app/core/setup/module_interfaces.h"
 #include "app/core/setup/setup_commands.h"
 #include "app/core/setup/setup_strings.h"
 #include "app/core/setup/setup_transfer.h"
@@ -431,6 +432,60 @@ TEST(EmailCounterSim, ReadsForcesAndResetsThroughTheItem) {
     module.sim->stop();
     EXPECT_FALSE(counter.update());
     EXPECT_EQ(counter.count(), 42);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+}
+
+// The communication interfaces of a document's module: the SETUP sheet over
+// the item's own line, remote control taken only for the sheet's time.
+TEST(ModuleInterfacesSim, SheetOverTheItemsLineGivesItsCommunicationBack) {
+    app::testing::SimulatedModule module;
+    ASSERT_TRUE(module.start({}));
+    CTavikDoc doc(module.controls());
+    ScriptedPrompter prompter;
+    app::testing::RecordingSession session;
+    DocOperations ops(doc, prompter, session);
+    prompter.commParams.push_back(ctl::CtlConnection{
+        false, "127.0.0.1", static_cast<int16_t>(module.sim->tcpPort()), true, 9600, 1, 0});
+    CTavikItem* item = ops.addModule(nullptr);
+    ASSERT_NE(item, nullptr);
+    settings::CLocalMachineReg machine{platform::RegistryStore(module.svr.registryDir())};
+    Ports ports;
+    int32_t remoteDuringSheet = -1;
+    ports.edit = [&](SetupRecord& record) {
+        item->control().get_IsRemote(&remoteDuringSheet);
+        EXPECT_TRUE(record.setText(item::kModuleName, "Boiler room"));
+    };
+    SetupCommands commands(ctl::daemonFactory(), machine, prompter, ports);
+
+    ASSERT_EQ(showModuleInterfaces(commands, ops, *item), S_OK);
+    EXPECT_EQ(ports.askedPort, 0) << "no serial port asked";
+    ASSERT_TRUE(ports.shown);
+    EXPECT_EQ(remoteDuringSheet, 1);
+    int32_t open = -1, remote = -1;
+    ASSERT_EQ(item->control().get_IsOpen(&open), S_OK);
+    EXPECT_EQ(open, 0) << "the communication is given back";
+    EXPECT_TRUE(prompter.shown.empty());
+
+    // Read again: the change is in the module, and a module already under
+    // remote control stays so after a cancelled sheet.
+    ports.ok = false;
+    ports.edit = nullptr;
+    ASSERT_EQ(ops.withOpenItem(*item,
+                               [&](ctl::OvixQd40Ctl& c) {
+                                   if (HRESULT hr = c.Remote(); failed(hr))
+                                       return hr;
+                                   const HRESULT shown = showModuleInterfaces(commands, ops, *item);
+                                   c.get_IsRemote(&remote);
+                                   c.Local();
+                                   return shown;
+                               }),
+              S_FALSE);
+    EXPECT_EQ(remote, 1);
+    EXPECT_EQ(ports.shown->text(item::kModuleName), "Boiler room");
+
+    // A module that went away: the failure is shown once.
+    module.sim->stop();
+    EXPECT_EQ(showModuleInterfaces(commands, ops, *item), E_FAIL);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
 
