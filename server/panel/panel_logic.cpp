@@ -38,6 +38,20 @@ std::string versionNumbers(uint32_t ms, uint32_t ls) {
     return strings::format("%u,%u,%u,%u", ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF);
 }
 
+// The transport's version name without the component's own name, which the
+// line already begins with: "OvixModbusServer (libmodbus 3.1.6)" reads
+// "libmodbus 3.1.6".
+std::string transportVersionName(std::string name) {
+    const std::string component = "OvixModbusServer";
+    if (name.rfind(component, 0) == 0)
+        name.erase(0, component.size());
+    const auto first = name.find_first_not_of(' ');
+    name = first == std::string::npos ? std::string() : name.substr(first);
+    if (name.size() >= 2 && name.front() == '(' && name.back() == ')')
+        name = name.substr(1, name.size() - 2);
+    return name;
+}
+
 }  // namespace
 
 std::vector<std::string> rateEntries() {
@@ -258,8 +272,8 @@ AboutLines aboutLines(DaemonAccess& daemon) {
 
     std::string name;
     if (Status t = daemon.transportVersion(ms, ls, name); t.isOk())
-        lines.transport =
-            "OvixModbusServer " + word + " " + name + " (" + versionNumbers(ms, ls) + ")";
+        lines.transport = "OvixModbusServer " + word + " " + transportVersionName(name) + " (" +
+                          versionNumbers(ms, ls) + ")";
     else
         lines.transport = "OvixModbusServer " + word + " (" + panelText(kTxtTransportMissing) + ")";
     return lines;

@@ -66,7 +66,7 @@ public:
     Status transportVersion(uint32_t& ms, uint32_t& ls, std::string& name) override {
         ms = 0x00030001;
         ls = 0x000A0000;
-        name = "libmodbus 3.1.10";
+        name = transportName;
         return Status::ok();
     }
 
@@ -74,6 +74,7 @@ public:
     server::PortSettingsTable ports;
     server::ServerLife life;
     server::Qd40Context context{ports, life, module.factory()};
+    std::string transportName = "libmodbus 3.1.10";
     bool runs = true;
     bool reachable = true;
     int created = 0;
@@ -365,6 +366,9 @@ TEST_F(PanelLogic, TheAboutBoxGivesTheDaemonsAndTheTransportsVersions) {
     EXPECT_EQ(lines.transport, "OvixModbusServer Version libmodbus 3.1.10 (3,1,10,0)");
     EXPECT_EQ(lines.legal, "Copyright (C) Ovix");
     EXPECT_EQ(lines.special, "");
+    // The component's own name is not said twice.
+    daemon.transportName = "OvixModbusServer (libmodbus 3.1.10)";
+    EXPECT_EQ(aboutLines(daemon).transport, "OvixModbusServer Version libmodbus 3.1.10 (3,1,10,0)");
     daemon.reachable = false;
     lines = aboutLines(daemon);
     EXPECT_EQ(lines.server,
