@@ -146,8 +146,8 @@ void MainFrame::createMenus() {
     for (const ProgCommand command :
          {ProgCommand::ModuleConfiguration, ProgCommand::ProgramByControl, ProgCommand::Identify,
           ProgCommand::Trigger, ProgCommand::Local, ProgCommand::ClearMemory,
-          ProgCommand::Initialize, ProgCommand::Print, ProgCommand::PrintPreview,
-          ProgCommand::ExportProgram}) {
+          ProgCommand::Initialize, ProgCommand::CommInterfaces, ProgCommand::Print,
+          ProgCommand::PrintPreview, ProgCommand::ExportProgram}) {
         QAction* a =
             module->addAction(QString::fromStdString(app::program::progCommandText(command)));
         connect(a, &QAction::triggered, this, [this, command] {
@@ -310,6 +310,8 @@ ProgramWindow* MainFrame::openProgramWindow(DocumentHandle& doc) {
     auto* w = new ProgramWindow(doc, prompter_);
     w->setEasyProgramming([this] { return app_.easyProgramming(); });
     w->setServerFactory(config_.serverFactory);
+    for (const auto& [command, run] : programItemCommands_)
+        w->setItemCommand(command, run);
     connect(w, &ProgramWindow::selectionChanged, this, &MainFrame::updateCommands);
     // The module commands at the cursor, on the node under it.
     w->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -383,6 +385,15 @@ DocWindow* MainFrame::activeWindow() const {
 DocumentHandle* MainFrame::activeDocument() const {
     DocWindow* w = activeWindow();
     return w ? &w->document() : nullptr;
+}
+
+void MainFrame::setProgramItemCommand(app::program::ProgCommand command,
+                                      ProgramWindow::ItemCommand run) {
+    programItemCommands_[command] = run;
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        if (auto* program = qobject_cast<ProgramWindow*>(w->widget()))
+            program->setItemCommand(command, run);
+    updateCommands();
 }
 
 ProgramWindow* MainFrame::activeProgram() const {

@@ -73,6 +73,9 @@ public:
     void updateCommands();
     // The Module menu, for the commands that other parts add to it.
     QMenu* moduleMenu() const { return moduleMenu_; }
+    // A program-window command whose dialog another part of the application
+    // provides, given to every program window, open or to come.
+    void setProgramItemCommand(app::program::ProgCommand command, ProgramWindow::ItemCommand run);
     // A new records explorer on doc, active.
     ExplorerWindow* openExplorerWindow(DocumentHandle& doc);
 
@@ -165,6 +168,7 @@ private:
     QMdiArea* mdi_;
     std::map<app::views::Command, QAction*> actions_;
     std::map<app::program::ProgCommand, QAction*> programActions_;
+    std::map<app::program::ProgCommand, ProgramWindow::ItemCommand> programItemCommands_;
     std::array<QAction*, settings::RecentFileList::kDefaultSize> recent_{};
     QAction* recentSeparator_ = nullptr;
     QMenu* moduleMenu_ = nullptr;

@@ -293,9 +293,11 @@ bool ProgramWindow::commandEnabled(ProgCommand command) const {
         int32_t open = 0;
         c.connected = succeeded(item->control().get_IsOpen(&open)) && open != 0;
     }
-    // The e-mail counter and the communication interfaces have no dialog here.
-    c.available = [](ProgCommand cmd) {
-        return cmd != ProgCommand::EmailCounter && cmd != ProgCommand::CommInterfaces;
+    // The e-mail counter and the communication interfaces need their dialog.
+    c.available = [this](ProgCommand cmd) {
+        if (cmd != ProgCommand::EmailCounter && cmd != ProgCommand::CommInterfaces)
+            return true;
+        return itemCommands_.count(cmd) != 0;
     };
     return app::program::progCommandEnabled(command, c);
 }
@@ -398,9 +400,21 @@ void ProgramWindow::run(ProgCommand command) {
         case ProgCommand::ExportProgram:
             exportProgram();
             break;
+        case ProgCommand::EmailCounter:
+        case ProgCommand::CommInterfaces:
+            itemCommands_.at(command)(*this, *item);
+            break;
         default:
             break;
     }
+    updateCommands();
+}
+
+void ProgramWindow::setItemCommand(ProgCommand command, ItemCommand run) {
+    if (run)
+        itemCommands_[command] = std::move(run);
+    else
+        itemCommands_.erase(command);
     updateCommands();
 }
 

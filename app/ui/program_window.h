@@ -56,6 +56,11 @@ public:
     // Adds a module modelled on the selection; in easy mode the easy sheet
     // opens on it.
     void addModule();
+    // A command on the selected module whose dialog lives outside this
+    // window (the e-mail counter, the communication interfaces); without
+    // one the command stays disabled.
+    using ItemCommand = std::function<void(ProgramWindow&, app::CTavikItem&)>;
+    void setItemCommand(app::program::ProgCommand command, ItemCommand run);
     // The sheet runner of the commands (tests replace the dialog).
     void setSheetRunner(app::program::SheetRunner runner) { runner_ = std::move(runner); }
     app::program::ProgramCommands& commands() { return commands_; }
@@ -85,6 +90,7 @@ private:
     QToolBar* tools_ = nullptr;
     std::map<app::program::ProgCommand, QAction*> actions_;
     std::function<bool()> easy_;
+    std::map<app::program::ProgCommand, ItemCommand> itemCommands_;
     ctl::Qd40Factory serverFactory_;
     app::program::SheetRunner runner_;
     app::program::ProgramCommands commands_;

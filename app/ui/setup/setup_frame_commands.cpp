@@ -8,6 +8,7 @@
 
 #include "app/core/app_ports.h"
 #include "app/core/setup/email_counter.h"
+#include "app/core/setup/module_interfaces.h"
 #include "app/core/setup/setup_strings.h"
 #include "app/ui/comm_dialog.h"
 #include "app/ui/setup/setup_dialogs.h"
@@ -103,6 +104,20 @@ void SetupFrameCommands::addMenus() {
         if (id == Id::EmailCounter)
             module->addSeparator();
     }
+    // The program windows' own buttons for the two dialogs of a module.
+    using app::program::ProgCommand;
+    frame_.setProgramItemCommand(ProgCommand::EmailCounter,
+                                 [this](ProgramWindow& w, app::CTavikItem& item) {
+                                     EmailCounter counter(w.document().ops(), item);
+                                     counter.update();
+                                     CEmailCounterDialog dialog(counter, &frame_);
+                                     dialog.exec();
+                                 });
+    frame_.setProgramItemCommand(
+        ProgCommand::CommInterfaces, [this](ProgramWindow& w, app::CTavikItem& item) {
+            SetupCommands commands(factory_, app_.machine(), prompter_, ports_);
+            showModuleInterfaces(commands, w.document().ops(), item);
+        });
     connect(module, &QMenu::aboutToShow, this, &SetupFrameCommands::updateCommands);
     connect(frame_.mdiArea(), &QMdiArea::subWindowActivated, this,
             &SetupFrameCommands::updateCommands);
@@ -115,7 +130,8 @@ void SetupFrameCommands::updateCommands() {
     for (Id id : {Id::Setup, Id::EthernetAddress, Id::ResetSetup})
         actions_.at(id)->setEnabled(setup);
     auto* program = qobject_cast<ProgramWindow*>(frame_.activeWindow());
-    actions_.at(Id::EmailCounter)->setEnabled(program && program->selectedItem());
+    actions_.at(Id::EmailCounter)
+        ->setEnabled(program && program->commandEnabled(app::program::ProgCommand::EmailCounter));
 }
 
 void SetupFrameCommands::run(Id id) {
@@ -123,13 +139,9 @@ void SetupFrameCommands::run(Id id) {
     if (!actions_.at(id)->isEnabled())
         return;
     if (id == Id::EmailCounter) {
-        auto* program = qobject_cast<ProgramWindow*>(frame_.activeWindow());
-        if (!program || !program->selectedItem())
-            return;
-        EmailCounter counter(program->document().ops(), *program->selectedItem());
-        counter.update();
-        CEmailCounterDialog dialog(counter, &frame_);
-        dialog.exec();
+        // The program window's command, with its rule.
+        if (auto* program = qobject_cast<ProgramWindow*>(frame_.activeWindow()))
+            program->run(app::program::ProgCommand::EmailCounter);
         return;
     }
     SetupCommands commands(factory_, app_.machine(), prompter_, ports_);

@@ -17,6 +17,7 @@
 
 #include "app/core/app_strings.h"
 #include "app/core/tests/doc_test_support.h"
+#include "app/core/tests/simulated_module.h"
 #include "app/ui/program_sheets.h"
 #include "app/ui/program_window.h"
 #include "app/ui/tests/qt_app_fixture.h"
@@ -102,6 +103,45 @@ TEST_F(ProgramWindowTest, CommandsFollowTheRightsAndProgrammingMarksTheDocument)
     window.updateCommands();
     EXPECT_FALSE(window.action(ProgCommand::ModuleConfiguration)->isEnabled());
     EXPECT_FALSE(window.action(ProgCommand::Delete)->isEnabled());
+}
+
+// The e-mail counter and the communication interfaces open dialogs that the
+// application gives the window; without them the buttons stay disabled.
+TEST_F(ProgramWindowTest, ItemCommandsRunOnTheConnectedModuleWithTheirRight) {
+    app::testing::SimulatedModule module;
+    ASSERT_TRUE(module.start({}));
+    DocumentHandle simDoc(std::make_unique<app::CTavikDoc>(module.controls()), prompter, session);
+    prompter.commParams.push_back(ctl::CtlConnection{
+        false, "127.0.0.1", static_cast<int16_t>(module.sim->tcpPort()), true, 9600, 1, 0});
+    app::CTavikItem* simItem = simDoc.ops().addModule(nullptr);
+    ASSERT_NE(simItem, nullptr);
+    ASSERT_EQ(simDoc.ops().openCommunications(), S_OK);
+
+    ProgramWindow window(simDoc, prompter);
+    window.selectItem(simItem);
+    for (const ProgCommand command : {ProgCommand::EmailCounter, ProgCommand::CommInterfaces})
+        EXPECT_FALSE(window.action(command)->isEnabled()) << "no dialog given";
+    std::vector<std::pair<ProgCommand, app::CTavikItem*>> ran;
+    for (const ProgCommand command : {ProgCommand::EmailCounter, ProgCommand::CommInterfaces})
+        window.setItemCommand(command, [&ran, command](ProgramWindow&, app::CTavikItem& it) {
+            ran.emplace_back(command, &it);
+        });
+    window.action(ProgCommand::EmailCounter)->trigger();
+    window.action(ProgCommand::CommInterfaces)->trigger();
+    EXPECT_EQ(ran,
+              (std::vector<std::pair<ProgCommand, app::CTavikItem*>>{
+                  {ProgCommand::EmailCounter, simItem}, {ProgCommand::CommInterfaces, simItem}}));
+
+    // Each refused without its right.
+    session.rights = ~(1u << app::right::kTransmit);
+    window.updateCommands();
+    EXPECT_FALSE(window.action(ProgCommand::EmailCounter)->isEnabled());
+    EXPECT_TRUE(window.action(ProgCommand::CommInterfaces)->isEnabled());
+    session.rights = ~(1u << app::right::kReadProgram);
+    window.updateCommands();
+    EXPECT_FALSE(window.action(ProgCommand::CommInterfaces)->isEnabled());
+    window.run(ProgCommand::CommInterfaces);
+    EXPECT_EQ(ran.size(), 2u) << "refused";
 }
 
 TEST_F(ProgramWindowTest, PrintWithoutAModuleAsksToSelectOne) {
