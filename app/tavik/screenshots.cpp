@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPainter>
 
 #include "app/core/app_strings.h"
 #include "app/ui/comm_dialog.h"
@@ -13,6 +12,7 @@
 #include "app/ui/explorer_window.h"
 #include "app/ui/graph/graph_view.h"
 #include "app/ui/opc_commands.h"
+#include "app/ui/picture_folder.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/records_shots.h"
 #include "app/ui/three_buttons_dialog.h"
@@ -21,39 +21,9 @@ namespace qd40::tavik {
 
 namespace {
 
-// PNG quality 0: the strongest compression.
-constexpr int kSmallestPng = 0;
-
-// The widget as drawn, under a plain caption bar with its window title (the
-// offscreen platform draws no window decorations).
-QImage withCaption(QWidget& widget) {
-    const QPixmap content = widget.grab();
-    const int bar = widget.fontMetrics().height() + 10;
-    QImage image(content.width() + 2, content.height() + bar + 1, QImage::Format_RGB32);
-    QPainter p(&image);
-    const QPalette& pal = widget.palette();
-    p.fillRect(image.rect(), pal.color(QPalette::Dark));
-    p.fillRect(QRect(1, 1, content.width(), bar - 1), pal.color(QPalette::Highlight));
-    p.setPen(pal.color(QPalette::HighlightedText));
-    p.setFont(widget.font());
-    p.drawText(QRect(8, 1, content.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
-               widget.windowTitle());
-    p.drawPixmap(1, bar, content);
-    return image;
-}
-
 bool save(QWidget& widget, const std::filesystem::path& file) {
-    widget.show();
-    QApplication::processEvents();
-    const bool ok =
-        withCaption(widget).save(QString::fromStdString(file.string()), "PNG", kSmallestPng);
-    widget.hide();
-    if (!ok) {
-        std::fprintf(stderr, "tavik: cannot write %s\n", file.c_str());
-        return false;
-    }
-    std::printf("%s\n", file.c_str());
-    return true;
+    return ui::PictureFolder(file.parent_path(), "tavik")
+        .take(widget, file.stem().string(), /*caption=*/true);
 }
 
 // The graph of the demonstration block, maximised in the main window.

@@ -16,6 +16,7 @@
 #include "app/ui/curves_dialog.h"
 #include "app/ui/events_dialog.h"
 #include "app/ui/measures_dialog.h"
+#include "app/ui/picture_folder.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/relays_dialog.h"
 #include "app/ui/status_dialog.h"
@@ -24,37 +25,6 @@
 namespace {
 
 using namespace qd40;
-
-class Pictures {
-public:
-    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    void take(QWidget& widget, const char* name) {
-        widget.show();
-        QApplication::processEvents();
-        const std::filesystem::path file = folder_ / (std::string(name) + ".png");
-        if (widget.grab().save(QString::fromStdString(file.string()), "PNG")) {
-            std::printf("%s\n", file.c_str());
-        } else {
-            std::fprintf(stderr, "tavik_live_shots: cannot write %s\n", file.c_str());
-            ok_ = false;
-        }
-        widget.hide();
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::filesystem::path folder_;
-    bool ok_ = true;
-};
-
-// Every right, no audit trail: the pictures change nothing that is recorded.
-class PictureSession : public app::Session {
-public:
-    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
-    bool securityOffOrConnected() const override { return true; }
-    bool isOverwritingAllowed() const override { return false; }
-    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
-};
 
 constexpr int16_t kRunWithoutReopening = 2;
 
@@ -84,9 +54,9 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
     std::filesystem::create_directories(argv[2], ec);
-    Pictures pictures(argv[2]);
+    ui::PictureFolder pictures(argv[2], "tavik_live_shots");
     ui::QtPrompter prompter("Tavik");
-    PictureSession session;
+    ui::PictureSession session;
     app::CTavikItem& item = *doc.items().front();
     const platform::Locale locale = platform::Locale::fromEnvironment();
 

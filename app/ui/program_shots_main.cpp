@@ -18,6 +18,7 @@
 
 #include "app/core/program/program_report.h"
 #include "app/ui/document_handle.h"
+#include "app/ui/picture_folder.h"
 #include "app/ui/program_sheets.h"
 #include "app/ui/program_window.h"
 #include "app/ui/qt_prompter.h"
@@ -28,49 +29,15 @@ namespace {
 
 using namespace qd40;
 
-class Pictures {
-public:
-    Pictures(std::filesystem::path folder, std::string suffix)
-        : folder_(std::move(folder)), suffix_(std::move(suffix)) {}
-    void save(const QImage& image, const std::string& name) {
-        const std::filesystem::path file = folder_ / (name + suffix_ + ".png");
-        if (image.save(QString::fromStdString(file.string()), "PNG")) {
-            std::printf("%s\n", file.c_str());
-        } else {
-            std::fprintf(stderr, "tavik_program_shots: cannot write %s\n", file.c_str());
-            ok_ = false;
-        }
+// Every tab of a frame, one picture each.
+void takeTabs(ui::PictureFolder& pictures, pages::ui::PropertyFrame& frame,
+              const std::string& name) {
+    frame.adjustSize();
+    for (int i = 0; i < frame.tabs()->count(); ++i) {
+        frame.tabs()->setCurrentIndex(i);
+        pictures.take(frame, name + "-" + std::to_string(i + 1));
     }
-    void take(QWidget& widget, const std::string& name) {
-        widget.show();
-        QApplication::processEvents();
-        save(widget.grab().toImage(), name);
-        widget.hide();
-    }
-    // Every tab of a frame, one picture each.
-    void tabs(pages::ui::PropertyFrame& frame, const std::string& name) {
-        frame.adjustSize();
-        for (int i = 0; i < frame.tabs()->count(); ++i) {
-            frame.tabs()->setCurrentIndex(i);
-            take(frame, name + "-" + std::to_string(i + 1));
-        }
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::filesystem::path folder_;
-    std::string suffix_;
-    bool ok_ = true;
-};
-
-// Every right, no audit trail: the pictures change nothing that is recorded.
-class PictureSession : public app::Session {
-public:
-    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
-    bool securityOffOrConnected() const override { return true; }
-    bool isOverwritingAllowed() const override { return false; }
-    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
-};
+}
 
 }  // namespace
 
@@ -93,9 +60,9 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
     std::filesystem::create_directories(argv[2], ec);
-    Pictures pictures(argv[2], suffix);
+    ui::PictureFolder pictures(argv[2], "tavik_program_shots", "", suffix);
     ui::QtPrompter prompter("Tavik");
-    PictureSession session;
+    ui::PictureSession session;
     const char sep = platform::Locale::fromEnvironment().decimalSeparator();
     ui::DocumentHandle handle(std::move(doc), prompter, session);
     app::CTavikItem& item = *handle.doc().items().front();
@@ -117,7 +84,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         auto frame = ui::makeProgramSheet(sheet, nullptr);
-        pictures.tabs(*frame, kind == ProgramSheet::Kind::Full ? "program-full" : "program-easy");
+        takeTabs(pictures, *frame,
+                 kind == ProgramSheet::Kind::Full ? "program-full" : "program-easy");
     }
 
     pages::CtlPageTarget target(item.control());
@@ -126,7 +94,7 @@ int main(int argc, char** argv) {
             pages::ServerVersion{qd40::version::tavik::kProductVersion, (2u << 16) | 10u, 0});
     });
     frame.activate();
-    pictures.tabs(frame, "control-pages");
+    takeTabs(pictures, frame, "control-pages");
 
     pages::LinPointsModel points = frame.chans.linearisation();
     pages::ui::SystemClipboard clipboard;

@@ -11,7 +11,6 @@
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -19,6 +18,7 @@
 #include "app/core/settings/settings_store.h"
 #include "app/security/security_strings.h"
 #include "app/security/user_rights.h"
+#include "app/ui/picture_folder.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/security/security_dialogs.h"
 
@@ -26,42 +26,6 @@ namespace {
 
 using namespace qd40;
 namespace text = security::text;
-
-class Pictures {
-public:
-    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    void take(QWidget& widget, const char* name) {
-        widget.show();
-        QApplication::processEvents();
-        const QPixmap content = widget.grab();
-        const int bar = widget.fontMetrics().height() + 10;
-        QImage image(content.width() + 2, content.height() + bar + 1, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            const QPalette& pal = widget.palette();
-            p.fillRect(image.rect(), pal.color(QPalette::Dark));
-            p.fillRect(QRect(1, 1, content.width(), bar - 1), pal.color(QPalette::Highlight));
-            p.setPen(pal.color(QPalette::HighlightedText));
-            p.setFont(widget.font());
-            p.drawText(QRect(8, 1, content.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
-                       widget.windowTitle());
-            p.drawPixmap(1, bar, content);
-        }
-        const std::filesystem::path file = folder_ / ("security-" + std::string(name) + ".png");
-        if (image.save(QString::fromStdString(file.string()), "PNG")) {
-            std::printf("%s\n", file.c_str());
-        } else {
-            std::fprintf(stderr, "tavik_security_shots: cannot write %s\n", file.c_str());
-            ok_ = false;
-        }
-        widget.hide();
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::filesystem::path folder_;
-    bool ok_ = true;
-};
 
 // Answers the connection dialog with the identifier and password it is given.
 class ScriptedLogon : public security::Prompter {
@@ -102,7 +66,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path folder = work.path().toStdString();
     std::filesystem::create_directories(argv[1]);
-    Pictures pictures(argv[1]);
+    ui::PictureFolder pictures(argv[1], "tavik_security_shots", "security-");
 
     settings::CLocalMachineReg store{platform::RegistryStore(folder / "registry")};
     Clock clock;
@@ -147,34 +111,34 @@ int main(int argc, char** argv) {
     rights.ConnectUser();
 
     ui::UsersDialog users(rights);
-    pictures.take(users, "users");
+    pictures.take(users, "users", true);
     ui::UserDialog newUser(rights, -1);
     newUser.nameEdit()->setText("Léa Fournier");
     newUser.identifierEdit()->setText("LFOURNIER");
     newUser.passwordEdit()->setText("first-pw");
     newUser.groupCheck(0)->setChecked(true);
-    pictures.take(newUser, "user-new");
+    pictures.take(newUser, "user-new", true);
     ui::UserDialog editUser(rights, 1);
-    pictures.take(editUser, "user");
+    pictures.take(editUser, "user", true);
     ui::GroupsDialog groups(rights);
-    pictures.take(groups, "groups");
+    pictures.take(groups, "groups", true);
     ui::GroupDialog group(rights, 0);
-    pictures.take(group, "group");
+    pictures.take(group, "group", true);
     ui::SecurityAttributesDialog attributes(rights);
-    pictures.take(attributes, "attributes");
+    pictures.take(attributes, "attributes", true);
     ui::ConnectionDialog connecting(text::kConnectingUser, {});
     connecting.identifierEdit()->setText("PMARTIN");
     connecting.passwordEdit()->setText("secret");
-    pictures.take(connecting, "connecting");
+    pictures.take(connecting, "connecting", true);
     ui::ConnectionDialog verifying(text::kVerifyingPassword, "JDOE");
-    pictures.take(verifying, "verifying");
+    pictures.take(verifying, "verifying", true);
     ui::ChangePasswordDialog changing("PMARTIN", "start1");
-    pictures.take(changing, "changing-password");
+    pictures.take(changing, "changing-password", true);
     ui::LineDialog line(text::kEditingMessage);
     line.edit()->setText("Calibration of line 2 done");
-    pictures.take(line, "editing-message");
+    pictures.take(line, "editing-message", true);
     ui::SelectDatesDialog dates(clock.t);
-    pictures.take(dates, "select-dates");
+    pictures.take(dates, "select-dates", true);
 
     auto content = rights.ViewAuditTrail(rights.auditTrail().currentFile());
     if (!content) {
@@ -186,12 +150,12 @@ int main(int argc, char** argv) {
     all.movePosition(QTextCursor::NextBlock);
     all.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, 2);
     viewer.textEdit()->setTextCursor(all);
-    pictures.take(viewer, "audit-trail");
+    pictures.take(viewer, "audit-trail", true);
 
     QProgressDialog busy(QString::fromStdString(security::securityText(text::kPasswordBusy)),
                          QString(), 0, 0);
     busy.setWindowTitle("Tavik");
-    pictures.take(busy, "password-busy");
+    pictures.take(busy, "password-busy", true);
 
     // Message boxes of the flows: the forced disconnection's notice, a ban.
     const std::pair<const char*, std::unique_ptr<QMessageBox>> boxesShown[] = {
@@ -205,7 +169,7 @@ int main(int argc, char** argv) {
                             security::Buttons::YesNoCancel, security::Icon::Question)},
     };
     for (const auto& [name, box] : boxesShown)
-        pictures.take(*box, name);
+        pictures.take(*box, name, true);
     rights.setPrompter(nullptr);
     return pictures.ok() ? 0 : 1;
 }

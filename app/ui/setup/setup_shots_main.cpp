@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include <QApplication>
-#include <QPainter>
 #include <QTabWidget>
 
 #include "app/core/doc_operations.h"
@@ -15,6 +14,7 @@
 #include "app/core/setup/setup_transfer.h"
 #include "app/core/tavik_doc.h"
 #include "app/ui/comm_dialog.h"
+#include "app/ui/picture_folder.h"
 #include "app/ui/qt_prompter.h"
 #include "app/ui/setup/setup_dialogs.h"
 #include "app/ui/setup/setup_sheet.h"
@@ -24,51 +24,6 @@ namespace {
 
 using namespace qd40;
 using namespace qd40::app::setup;
-
-class Pictures {
-public:
-    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    void take(QWidget& widget, const std::string& name) {
-        widget.show();
-        QApplication::processEvents();
-        const QPixmap content = widget.grab();
-        const int bar = widget.fontMetrics().height() + 10;
-        QImage image(content.width() + 2, content.height() + bar + 1, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            const QPalette& pal = widget.palette();
-            p.fillRect(image.rect(), pal.color(QPalette::Dark));
-            p.fillRect(QRect(1, 1, content.width(), bar - 1), pal.color(QPalette::Highlight));
-            p.setPen(pal.color(QPalette::HighlightedText));
-            p.setFont(widget.font());
-            p.drawText(QRect(8, 1, content.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
-                       widget.windowTitle());
-            p.drawPixmap(1, bar, content);
-        }
-        const std::filesystem::path file = folder_ / ("setup-" + name + ".png");
-        if (image.save(QString::fromStdString(file.string()), "PNG")) {
-            std::printf("%s\n", file.c_str());
-        } else {
-            std::fprintf(stderr, "tavik_setup_shots: cannot write %s\n", file.c_str());
-            ok_ = false;
-        }
-        widget.hide();
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::filesystem::path folder_;
-    bool ok_ = true;
-};
-
-// Every right, no audit trail: the pictures change nothing that is recorded.
-class PictureSession : public app::Session {
-public:
-    uint32_t rightsWord() const override { return 0xFFFFFFFFu; }
-    bool securityOffOrConnected() const override { return true; }
-    bool isOverwritingAllowed() const override { return false; }
-    void audit(security::AuditEvent, const std::vector<std::string>&) override {}
-};
 
 // The module's SETUP over its network connection (reading needs no remote
 // control), the link left open for the clock; the error when it could not be read.
@@ -107,7 +62,7 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
     std::filesystem::create_directories(argv[2], ec);
-    Pictures pictures(argv[2]);
+    ui::PictureFolder pictures(argv[2], "tavik_setup_shots", "setup-");
     app::CTavikItem& item = *doc.items().front();
 
     SetupRecord record;
@@ -129,7 +84,7 @@ int main(int argc, char** argv) {
     const char* pages[] = {"ports", "network", "modem", "email", "other"};
     for (int i = 0; i < sheet.tabs()->count(); ++i) {
         sheet.tabs()->setCurrentIndex(i);
-        pictures.take(sheet, std::string("page-") + pages[i]);
+        pictures.take(sheet, std::string("page-") + pages[i], true);
     }
 
     ctl::CtlConnection port;
@@ -137,26 +92,26 @@ int main(int argc, char** argv) {
     port.port = 2;
     port.ovixQd40SvrParams = false;
     ui::CCommDialog comm(port, "Tavik", nullptr, app::views::CommForm::Setup);
-    pictures.take(comm, "comm-dialog");
+    pictures.take(comm, "comm-dialog", true);
 
     ui::CMacAddrDialog mac({0x00, 0x50, 0xC2, 0x4E, 0x10, 0x2A});
-    pictures.take(mac, "ethernet-hex");
+    pictures.take(mac, "ethernet-hex", true);
     mac.setHex(false);
-    pictures.take(mac, "ethernet-dec");
+    pictures.take(mac, "ethernet-dec", true);
 
     ui::AccessCodeDialog code(
         QString::fromStdString(setupText(stext::kAccessCodeTitle)),
         QString::fromStdString(
             setupMessage(stext::kAccessCodePrompt, {setupText(stext::kServiceManufacturing)})));
-    pictures.take(code, "access-code");
+    pictures.take(code, "access-code", true);
 
     ui::QtPrompter prompter("Tavik");
-    PictureSession session;
+    ui::PictureSession session;
     app::DocOperations ops(doc, prompter, session);
     EmailCounter counter(ops, item);
     counter.update();
     ui::CEmailCounterDialog emails(counter);
-    pictures.take(emails, "email-counter");
+    pictures.take(emails, "email-counter", true);
     int32_t err = 0;
     link->CloseComm(&err);
     return pictures.ok() ? 0 : 1;
